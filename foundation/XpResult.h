@@ -1,0 +1,43 @@
+#pragma once
+// Result codes of the foundation library: 0 for success, otherwise a code of the
+// library's scheme. 0x80xx generic, 0x81xx file system, 0x82xx threads and waits,
+// 0x84xx memory, 0x85xx property lists.
+
+#include <cstdint>
+
+using XpResult = uint32_t;
+
+namespace XpRc {
+inline constexpr XpResult Ok = 0;
+inline constexpr XpResult Failure = 0x8000;
+inline constexpr XpResult CrtFailure = 0x8100;
+inline constexpr XpResult NotOpen = 0x8101;
+inline constexpr XpResult InvalidArgument = 0x8102;
+inline constexpr XpResult EndOfFile = 0x8103;
+inline constexpr XpResult BufferTooSmall = 0x8104;
+inline constexpr XpResult FileNotFound = 0x8105;
+inline constexpr XpResult PathNotFound = 0x8106;
+inline constexpr XpResult AlreadyOpen = 0x8107;
+inline constexpr XpResult AccessDenied = 0x8108;
+inline constexpr XpResult DiskFull = 0x8109;
+inline constexpr XpResult AlreadyExists = 0x810A;
+inline constexpr XpResult TooManyOpenFiles = 0x810B;
+inline constexpr XpResult OpenFailed = 0x810D;
+inline constexpr XpResult CloseNotOpen = 0x810E;
+inline constexpr XpResult DeleteFailed = 0x810F;
+inline constexpr XpResult NoSuchFile = 0x8111;  // also: open for writing failed
+inline constexpr XpResult BadRoot = 0x8112;     // also: the parent exists but the directory could not be made
+inline constexpr XpResult NotSupportedByKind = 0x8116;
+inline constexpr XpResult DirectoryNotEmpty = 0x8117;
+inline constexpr XpResult InvalidFile = 0x8119;  // also: date-time conversion failed
+inline constexpr XpResult DeviceNotReady = 0x811A;
+inline constexpr XpResult NotSupported = 0x8203;
+inline constexpr XpResult OutOfMemory = 0x8401;
+}  // namespace XpRc
+
+// Maps a Windows error number (GetLastError, or what a platform service reports).
+XpResult XpMapWindowsError(uint32_t error);
+// Maps a C run-time errno, numbered as the Windows C run-time numbers it.
+XpResult XpMapCrtError(int error);
+// True for the two codes that mean "some failure nobody named".
+inline bool XpIsGenericFailure(XpResult rc) { return rc == XpRc::Failure || rc == XpRc::CrtFailure; }

@@ -1,0 +1,58 @@
+#pragma once
+// Error numbers that every platform service reports, whatever the target: the Windows
+// error numbers (GetLastError values) and the Windows C run-time's errno numbers. The
+// Linux implementations translate errno into these, so the foundation maps errors to
+// its result codes in one place for both targets.
+
+#include <cstdint>
+
+namespace XpWinError {
+inline constexpr uint32_t Success = 0;
+inline constexpr uint32_t InvalidFunction = 1;
+inline constexpr uint32_t FileNotFound = 2;
+inline constexpr uint32_t PathNotFound = 3;
+inline constexpr uint32_t TooManyOpenFiles = 4;
+inline constexpr uint32_t AccessDenied = 5;
+inline constexpr uint32_t InvalidHandle = 6;
+inline constexpr uint32_t NotEnoughMemory = 8;
+inline constexpr uint32_t OutOfMemory = 14;
+inline constexpr uint32_t InvalidDrive = 15;
+inline constexpr uint32_t NotSameDevice = 17;
+inline constexpr uint32_t NoMoreFiles = 18;
+inline constexpr uint32_t WriteProtect = 19;
+inline constexpr uint32_t NotReady = 21;
+inline constexpr uint32_t GenFailure = 31;
+inline constexpr uint32_t SharingViolation = 32;
+inline constexpr uint32_t LockViolation = 33;
+inline constexpr uint32_t HandleEof = 38;
+inline constexpr uint32_t HandleDiskFull = 39;
+inline constexpr uint32_t DevNotExist = 55;
+inline constexpr uint32_t NetworkAccessDenied = 65;
+inline constexpr uint32_t FileExists = 80;
+inline constexpr uint32_t InvalidParameter = 87;
+inline constexpr uint32_t OpenFailed = 110;
+inline constexpr uint32_t DiskFull = 112;
+inline constexpr uint32_t NegativeSeek = 131;
+inline constexpr uint32_t DirNotEmpty = 145;
+inline constexpr uint32_t AlreadyExists = 183;
+inline constexpr uint32_t FilenameExcedRange = 206;
+inline constexpr uint32_t FileInvalid = 1006;
+inline constexpr uint32_t NotSupported = 50;
+}  // namespace XpWinError
+
+// errno values as the Windows C run-time numbers them.
+namespace XpCrtErrno {
+inline constexpr int NoEnt = 2;
+inline constexpr int BadF = 9;
+inline constexpr int NoMem = 12;
+inline constexpr int Acces = 13;
+inline constexpr int Exist = 17;
+inline constexpr int NotDir = 20;
+inline constexpr int IsDir = 21;
+inline constexpr int Inval = 22;
+inline constexpr int MFile = 24;
+inline constexpr int NoSpc = 28;
+inline constexpr int RoFs = 30;
+inline constexpr int NameTooLong = 38;
+inline constexpr int Other = 5;  // EIO: anything without its own number above
+}  // namespace XpCrtErrno

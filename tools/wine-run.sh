@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, headless, in a private Wine prefix.
+# The prefix is made once per KESTROW_WINEPREFIX (default: a folder under the system
+# temporary folder, kept between runs of one session so that only the first run pays
+# for Wine's set-up).
+set -euo pipefail
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEPREFIX="${KESTROW_WINEPREFIX:-${TMPDIR:-/tmp}/kestrow-wine-$(id -u)}"
+unset DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+wine=wine64
+command -v wine64 >/dev/null 2>&1 || wine=wine
+exec "$wine" "$@"
