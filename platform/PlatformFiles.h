@@ -20,6 +20,9 @@ inline constexpr uint32_t ReadOnly = 0x1;
 inline constexpr uint32_t Hidden = 0x2;
 inline constexpr uint32_t Directory = 0x10;
 inline constexpr uint32_t Normal = 0x80;
+// A symbolic link or junction (Linux: a symbolic link; Directory is set too when it
+// leads to a directory). Walks over a tree never descend into one.
+inline constexpr uint32_t ReparsePoint = 0x400;
 inline constexpr uint32_t Invalid = 0xFFFFFFFF;
 }  // namespace XpFileAttr
 
