@@ -63,19 +63,21 @@ public:
     XpStringT Right(int32_t n) const;
 
     // Formatting with the Windows C run-time meanings ("%s" wide, "%S" narrow,
-    // "%I64d" 64-bit, ...). Wide form only.
+    // "%I64d" 64-bit, ...). Wide form only. (The constraints name the type rather than
+    // kWide: clang 14 cannot match an out-of-line definition whose constraint names a
+    // class member.)
     void Format(const T* format, ...)
-        requires kWide;
+        requires std::is_same_v<T, XpChar>;
     void FormatV(const T* format, va_list arguments)
-        requires kWide;
+        requires std::is_same_v<T, XpChar>;
     void AppendFormat(const T* format, ...)
-        requires kWide;
+        requires std::is_same_v<T, XpChar>;
 
     // Conversions through the system ANSI code page.
     XpStringT<char> ToNarrow() const
-        requires kWide;
+        requires std::is_same_v<T, XpChar>;
     XpStringT<XpChar> ToWide() const
-        requires(!kWide);
+        requires(!std::is_same_v<T, XpChar>);
 
     // Introspection of the shared buffer, for tests and diagnostics.
     int32_t GetCapacity() const { return m_pBuffer->capacity; }

@@ -8,6 +8,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPREFIX="${KESTROW_WINEPREFIX:-${TMPDIR:-/tmp}/kestrow-wine-$(id -u)}"
 unset DISPLAY
+# Wine's recycle bin is the host's freedesktop.org trash: keep it inside the prefix so
+# that tests never put anything into the user's own trash.
+export XDG_DATA_HOME="$WINEPREFIX/xdg-data"
+mkdir -p "$XDG_DATA_HOME"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true

@@ -117,63 +117,96 @@ XpPlatformString XpPosixFromUtf8(const char* text, std::size_t length)
 uint32_t XpPosixWinError(int error, const std::string& path)
 {
     switch (error) {
-    case 0: return XpWinError::Success;
-    case ENOENT: {
-        if (!path.empty()) {
-            const std::size_t slash = path.find_last_of('/');
-            if (slash != std::string::npos && slash > 0) {
-                struct stat info;
-                if (stat(path.substr(0, slash).c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-                    return XpWinError::PathNotFound;
+        case 0:
+            return XpWinError::Success;
+        case ENOENT: {
+            if (!path.empty()) {
+                // "folder/missing/" names the entry "missing": trailing separators do not count.
+                std::size_t end = path.size();
+                while (end > 1 && path[end - 1] == '/') --end;
+                const std::size_t slash = path.find_last_of('/', end - 1);
+                if (slash != std::string::npos && slash > 0) {
+                    struct stat info;
+                    if (stat(path.substr(0, slash).c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+                        return XpWinError::PathNotFound;
+                }
             }
+            return XpWinError::FileNotFound;
         }
-        return XpWinError::FileNotFound;
-    }
-    case ENOTDIR: return XpWinError::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return XpWinError::AccessDenied;
-    case EEXIST: return XpWinError::AlreadyExists;
-    case ENOTEMPTY: return XpWinError::DirNotEmpty;
-    case ENOSPC:
-    case EDQUOT: return XpWinError::DiskFull;
-    case EMFILE:
-    case ENFILE: return XpWinError::TooManyOpenFiles;
-    case EBUSY:
-    case ETXTBSY:
-    case EWOULDBLOCK: return XpWinError::SharingViolation;
-    case EROFS: return XpWinError::WriteProtect;
-    case ENAMETOOLONG: return XpWinError::FilenameExcedRange;
-    case EINVAL: return XpWinError::InvalidParameter;
-    case ENOMEM: return XpWinError::NotEnoughMemory;
-    case EXDEV: return XpWinError::NotSameDevice;
-    case EBADF: return XpWinError::InvalidHandle;
-    case ENODEV:
-    case ENXIO: return XpWinError::DevNotExist;
-    case ENOTSUP: return XpWinError::NotSupported;
-    default: return XpWinError::GenFailure;
+        case ENOTDIR:
+            return XpWinError::PathNotFound;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return XpWinError::AccessDenied;
+        case EEXIST:
+            return XpWinError::AlreadyExists;
+        case ENOTEMPTY:
+            return XpWinError::DirNotEmpty;
+        case ENOSPC:
+        case EDQUOT:
+            return XpWinError::DiskFull;
+        case EMFILE:
+        case ENFILE:
+            return XpWinError::TooManyOpenFiles;
+        case EBUSY:
+        case ETXTBSY:
+        case EWOULDBLOCK:
+            return XpWinError::SharingViolation;
+        case EROFS:
+            return XpWinError::WriteProtect;
+        case ENAMETOOLONG:
+            return XpWinError::FilenameExcedRange;
+        case EINVAL:
+            return XpWinError::InvalidParameter;
+        case ENOMEM:
+            return XpWinError::NotEnoughMemory;
+        case EXDEV:
+            return XpWinError::NotSameDevice;
+        case EBADF:
+            return XpWinError::InvalidHandle;
+        case ENODEV:
+        case ENXIO:
+            return XpWinError::DevNotExist;
+        case ENOTSUP:
+            return XpWinError::NotSupported;
+        default:
+            return XpWinError::GenFailure;
     }
 }
 
 int XpPosixCrtErrno(int error)
 {
     switch (error) {
-    case ENOENT: return XpCrtErrno::NoEnt;
-    case EBADF: return XpCrtErrno::BadF;
-    case ENOMEM: return XpCrtErrno::NoMem;
-    case EACCES:
-    case EPERM: return XpCrtErrno::Acces;
-    case EEXIST: return XpCrtErrno::Exist;
-    case ENOTDIR: return XpCrtErrno::NotDir;
-    case EISDIR: return XpCrtErrno::IsDir;
-    case EINVAL: return XpCrtErrno::Inval;
-    case EMFILE:
-    case ENFILE: return XpCrtErrno::MFile;
-    case ENOSPC:
-    case EDQUOT: return XpCrtErrno::NoSpc;
-    case EROFS: return XpCrtErrno::RoFs;
-    case ENAMETOOLONG: return XpCrtErrno::NameTooLong;
-    default: return XpCrtErrno::Other;
+        case ENOENT:
+            return XpCrtErrno::NoEnt;
+        case EBADF:
+            return XpCrtErrno::BadF;
+        case ENOMEM:
+            return XpCrtErrno::NoMem;
+        case EACCES:
+        case EPERM:
+            return XpCrtErrno::Acces;
+        case EEXIST:
+            return XpCrtErrno::Exist;
+        case ENOTDIR:
+            return XpCrtErrno::NotDir;
+        case EISDIR:
+            return XpCrtErrno::IsDir;
+        case EINVAL:
+            return XpCrtErrno::Inval;
+        case EMFILE:
+        case ENFILE:
+            return XpCrtErrno::MFile;
+        case ENOSPC:
+        case EDQUOT:
+            return XpCrtErrno::NoSpc;
+        case EROFS:
+            return XpCrtErrno::RoFs;
+        case ENAMETOOLONG:
+            return XpCrtErrno::NameTooLong;
+        default:
+            return XpCrtErrno::Other;
     }
 }
 

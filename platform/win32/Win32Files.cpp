@@ -1,0 +1,290 @@
+// Files, directories, directory search, attributes, times and volume space on Windows:
+// thin wrappers over the wide Win32 and C run-time calls, answering GetLastError (or
+// errno for the C run-time calls).
+
+#include <errno.h>
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <wchar.h>
+#include <windows.h>
+#include <winioctl.h>
+
+#include <string>
+
+#include "platform/PlatformErrors.h"
+#include "platform/PlatformFiles.h"
+
+namespace {
+HANDLE AsHandle(XpFileHandle handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+uint64_t FromFileTime(const FILETIME& time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFileTime(uint64_t time)
+{
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+uint32_t LastError()
+{
+    const DWORD error = GetLastError();
+    return error == 0 ? XpWinError::GenFailure : error;
+}
+
+void CopyFindData(const WIN32_FIND_DATAW& from, XpFindData* to)
+{
+    to->attributes = from.dwFileAttributes;
+    to->creationTime = FromFileTime(from.ftCreationTime);
+    to->lastAccessTime = FromFileTime(from.ftLastAccessTime);
+    to->lastWriteTime = FromFileTime(from.ftLastWriteTime);
+    to->size = static_cast<int64_t>((static_cast<uint64_t>(from.nFileSizeHigh) << 32) | from.nFileSizeLow);
+    static_assert(sizeof(to->name) == sizeof(from.cFileName), "find record names differ in size");
+    wmemcpy(to->name, from.cFileName, MAX_PATH);
+    to->name[MAX_PATH - 1] = 0;
+}
+
+// The root that GetDiskFreeSpaceW accepts: "X:\" or "\\server\share\"; empty (the
+// current drive) for anything else.
+std::wstring RootOf(const wchar_t* path)
+{
+    const std::wstring text(path);
+    if (text.size() >= 2 && text[1] == L':') return text.substr(0, 2) + L"\\";
+    if (text.size() > 2 && text[0] == L'\\' && text[1] == L'\\') {
+        const std::size_t server = text.find(L'\\', 2);
+        if (server == std::wstring::npos) return std::wstring();
+        const std::size_t share = text.find(L'\\', server + 1);
+        return (share == std::wstring::npos ? text : text.substr(0, share)) + L"\\";
+    }
+    return std::wstring();
+}
+}  // namespace
+
+uint32_t XpPlatformCreateFile(const XpChar* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                              uint32_t flagsAndAttributes, XpFileHandle* handle)
+{
+    if (handle == nullptr) return XpWinError::InvalidParameter;
+    *handle = kXpInvalidFileHandle;
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    const HANDLE file = CreateFileW(path, access, shareMode, nullptr, disposition, flagsAndAttributes, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    *handle = reinterpret_cast<XpFileHandle>(file);
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformCloseFile(XpFileHandle handle)
+{
+    if (handle == kXpInvalidFileHandle) return XpWinError::InvalidHandle;
+    return CloseHandle(AsHandle(handle)) ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformReadFile(XpFileHandle handle, void* buffer, uint32_t size, uint32_t* done)
+{
+    DWORD count = 0;
+    const BOOL ok = ReadFile(AsHandle(handle), buffer, size, &count, nullptr);
+    if (done != nullptr) *done = count;
+    return ok ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformWriteFile(XpFileHandle handle, const void* buffer, uint32_t size, uint32_t* done)
+{
+    DWORD count = 0;
+    const BOOL ok = WriteFile(AsHandle(handle), buffer, size, &count, nullptr);
+    if (done != nullptr) *done = count;
+    return ok ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformSeekFile(XpFileHandle handle, int64_t offset, uint32_t origin, int64_t* newPosition)
+{
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER reached;
+    if (!SetFilePointerEx(AsHandle(handle), distance, &reached, origin)) return LastError();
+    if (newPosition != nullptr) *newPosition = reached.QuadPart;
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformSetEndOfFile(XpFileHandle handle)
+{
+    return SetEndOfFile(AsHandle(handle)) ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformGetFileSize(XpFileHandle handle, int64_t* size)
+{
+    if (size == nullptr) return XpWinError::InvalidParameter;
+    LARGE_INTEGER value;
+    if (!GetFileSizeEx(AsHandle(handle), &value)) return LastError();
+    *size = value.QuadPart;
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformGetFileTimes(XpFileHandle handle, uint64_t* creation, uint64_t* lastAccess, uint64_t* lastWrite)
+{
+    FILETIME created, accessed, written;
+    if (!GetFileTime(AsHandle(handle), &created, &accessed, &written)) return LastError();
+    if (creation != nullptr) *creation = FromFileTime(created);
+    if (lastAccess != nullptr) *lastAccess = FromFileTime(accessed);
+    if (lastWrite != nullptr) *lastWrite = FromFileTime(written);
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformSetFileTimes(XpFileHandle handle, const uint64_t* creation, const uint64_t* lastAccess,
+                                const uint64_t* lastWrite)
+{
+    FILETIME created, accessed, written;
+    if (creation != nullptr) created = ToFileTime(*creation);
+    if (lastAccess != nullptr) accessed = ToFileTime(*lastAccess);
+    if (lastWrite != nullptr) written = ToFileTime(*lastWrite);
+    if (!SetFileTime(AsHandle(handle), creation != nullptr ? &created : nullptr,
+                     lastAccess != nullptr ? &accessed : nullptr, lastWrite != nullptr ? &written : nullptr))
+        return LastError();
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformGetAttributes(const XpChar* path, uint32_t* attributes)
+{
+    if (attributes == nullptr) return XpWinError::InvalidParameter;
+    *attributes = XpFileAttr::Invalid;
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    const DWORD value = GetFileAttributesW(path);
+    if (value == INVALID_FILE_ATTRIBUTES) return LastError();
+    *attributes = value;
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformSetAttributes(const XpChar* path, uint32_t attributes)
+{
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    return SetFileAttributesW(path, attributes) ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformDeleteFile(const XpChar* path)
+{
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    return DeleteFileW(path) ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformRemoveDirectory(const XpChar* path)
+{
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    return RemoveDirectoryW(path) ? XpWinError::Success : LastError();
+}
+
+bool XpPlatformIsDirectory(const XpChar* path)
+{
+    if (path == nullptr) return false;
+    // No "insert a disk" box for an empty removable drive.
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const DWORD value = GetFileAttributesW(path);
+    SetErrorMode(previous);
+    return value != INVALID_FILE_ATTRIBUTES && (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int XpPlatformCrtMkdir(const XpChar* path)
+{
+    if (path == nullptr) return XpCrtErrno::Inval;
+    if (_wmkdir(path) != 0) return errno;
+    return 0;
+}
+
+int XpPlatformCrtCreateFile(const XpChar* path, bool mustBeNew)
+{
+    if (path == nullptr) return XpCrtErrno::Inval;
+    const int flags = mustBeNew ? (_O_WRONLY | _O_CREAT | _O_EXCL) : (_O_RDWR | _O_CREAT | _O_BINARY);
+    int fd = -1;
+    const errno_t error = _wsopen_s(&fd, path, flags, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    if (error != 0) return error;
+    _close(fd);
+    return 0;
+}
+
+bool XpPlatformStatTimes(const XpChar* path, int64_t* creation, int64_t* modification, int64_t* access)
+{
+    if (path == nullptr) return false;
+    struct _stat64 status;
+    if (_wstat64(path, &status) != 0) return false;
+    if (creation != nullptr) *creation = status.st_ctime;
+    if (modification != nullptr) *modification = status.st_mtime;
+    if (access != nullptr) *access = status.st_atime;
+    return true;
+}
+
+uint32_t XpPlatformFindFirst(const XpChar* pattern, XpFindData* data, XpFindHandle* handle)
+{
+    if (handle == nullptr) return XpWinError::InvalidParameter;
+    *handle = kXpInvalidFindHandle;
+    if (pattern == nullptr || data == nullptr) return XpWinError::InvalidParameter;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return LastError();
+    CopyFindData(found, data);
+    *handle = reinterpret_cast<XpFindHandle>(search);
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformFindNext(XpFindHandle handle, XpFindData* data)
+{
+    if (handle == kXpInvalidFindHandle) return XpWinError::InvalidHandle;
+    if (data == nullptr) return XpWinError::InvalidParameter;
+    WIN32_FIND_DATAW found;
+    if (!FindNextFileW(AsHandle(handle), &found)) return LastError();
+    CopyFindData(found, data);
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformFindClose(XpFindHandle handle)
+{
+    if (handle == kXpInvalidFindHandle) return XpWinError::InvalidHandle;
+    return FindClose(AsHandle(handle)) ? XpWinError::Success : LastError();
+}
+
+uint32_t XpPlatformGetDiskSpace(const XpChar* path, uint64_t* availableToCaller, uint64_t* total, uint64_t* free)
+{
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    ULARGE_INTEGER available, all, unused;
+    if (!GetDiskFreeSpaceExW(path, &available, &all, &unused)) return LastError();
+    if (availableToCaller != nullptr) *availableToCaller = available.QuadPart;
+    if (total != nullptr) *total = all.QuadPart;
+    if (free != nullptr) *free = unused.QuadPart;
+    return XpWinError::Success;
+}
+
+uint32_t XpPlatformGetAllocationUnit(const XpChar* path, uint32_t* bytes)
+{
+    if (path == nullptr || bytes == nullptr) return XpWinError::InvalidParameter;
+    // The NTFS volume data names the cluster size directly; it needs the volume device
+    // "\\.\X:", which only a path with a drive letter has.
+    if (path[0] != 0 && path[1] == L':') {
+        const wchar_t device[] = {L'\\', L'\\', L'.', L'\\', path[0], L':', 0};
+        const HANDLE volume = CreateFileW(device, 0, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (volume != INVALID_HANDLE_VALUE) {
+            NTFS_VOLUME_DATA_BUFFER data;
+            DWORD returned = 0;
+            const BOOL ok = DeviceIoControl(volume, FSCTL_GET_NTFS_VOLUME_DATA, nullptr, 0, &data, sizeof(data),
+                                            &returned, nullptr);
+            CloseHandle(volume);
+            if (ok && data.BytesPerCluster != 0) {
+                *bytes = data.BytesPerCluster;
+                return XpWinError::Success;
+            }
+        }
+    }
+    const std::wstring root = RootOf(path);
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!GetDiskFreeSpaceW(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &clusters))
+        return LastError();
+    const uint64_t unit = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
+    if (unit == 0 || unit > UINT32_MAX) return XpWinError::InvalidFunction;
+    *bytes = static_cast<uint32_t>(unit);
+    return XpWinError::Success;
+}

@@ -1,0 +1,65 @@
+// The recycle bin on Windows: one shell delete request with undo allowed.
+
+#include <windows.h>
+//
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "platform/PlatformErrors.h"
+#include "platform/PlatformRecycleBin.h"
+
+namespace {
+
+// The shell's answer for an error on the destination, which a delete has none of.
+constexpr int kErrorOnDestination = 0x10000;
+
+constexpr FILEOP_FLAGS kQuietFlags =
+    FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+static_assert(kQuietFlags == 0x654);
+
+}  // namespace
+
+uint32_t XpPlatformMoveToRecycleBin(const XpChar* const* paths, std::size_t count, bool quiet)
+{
+    if (count == 0) return XpWinError::Success;
+    if (paths == nullptr) return XpWinError::InvalidParameter;
+
+    // Every path followed by its terminator, and one more terminator after the last. An
+    // empty path would end the list early and leave the paths after it where they are
+    // while the call reports success, so it is refused before anything moves.
+    std::size_t total = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (paths[i] == nullptr || paths[i][0] == 0) return XpWinError::InvalidParameter;
+        total += std::wcslen(paths[i]) + 1;
+    }
+    auto* buffer = static_cast<wchar_t*>(std::calloc(total, sizeof(wchar_t)));
+    if (buffer == nullptr) return XpWinError::NotEnoughMemory;
+    wchar_t* next = buffer;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t length = std::wcslen(paths[i]);
+        std::wmemcpy(next, paths[i], length);
+        next += length + 1;
+    }
+
+    SHFILEOPSTRUCTW operation = {};
+    operation.hwnd = GetActiveWindow();
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = buffer;
+    operation.pTo = nullptr;
+    operation.fFlags = quiet ? kQuietFlags : FOF_ALLOWUNDO;
+
+    // The shell shows its own confirmation and progress: the owner window takes no input
+    // meanwhile.
+    bool disabled = false;
+    if (!quiet && operation.hwnd != nullptr) disabled = EnableWindow(operation.hwnd, FALSE) == 0;
+    const int answer = SHFileOperationW(&operation);
+    if (disabled) EnableWindow(operation.hwnd, TRUE);
+    std::free(buffer);
+
+    if (answer != 0 && answer != kErrorOnDestination) return static_cast<uint32_t>(answer);
+    // A request the user cancelled in the shell's confirmation left the items in place.
+    if (operation.fAnyOperationsAborted) return ERROR_CANCELLED;
+    return XpWinError::Success;
+}

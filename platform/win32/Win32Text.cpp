@@ -1,0 +1,29 @@
+// Text conversion between UTF-16 and the system ANSI code page: the system's own calls with
+// CP_ACP and no flags, so that unmappable characters become the code page's default
+// character and invalid bytes U+FFFD, as everywhere else on the system.
+
+#include <windows.h>
+
+#include "platform/PlatformText.h"
+
+int XpPlatformAnsiToWide(const char* src, int srcLen, XpChar* dst, int dstCount)
+{
+    return MultiByteToWideChar(CP_ACP, 0, src, srcLen, dst, dstCount);
+}
+
+int XpPlatformWideToAnsi(const XpChar* src, int srcLen, char* dst, int dstCount)
+{
+    return WideCharToMultiByte(CP_ACP, 0, src, srcLen, dst, dstCount, nullptr, nullptr);
+}
+
+int XpPlatformAnsiCharLength(unsigned char firstByte)
+{
+    // A system whose ANSI code page is UTF-8 has no DBCS lead bytes but multi-byte characters.
+    if (GetACP() == CP_UTF8) {
+        if (firstByte >= 0xC2 && firstByte <= 0xDF) return 2;
+        if (firstByte >= 0xE0 && firstByte <= 0xEF) return 3;
+        if (firstByte >= 0xF0 && firstByte <= 0xF4) return 4;
+        return 1;
+    }
+    return IsDBCSLeadByte(firstByte) ? 2 : 1;
+}

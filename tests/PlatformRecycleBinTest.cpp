@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/PlatformErrors.h"
+#include "platform/PlatformRecycleBin.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+XpPlatformString Xp(const fs::path& path)
+{
+#if defined(_WIN32)
+    return path.wstring();
+#else
+    return path.u16string();
+#endif
+}
+
+uint32_t Trash(std::initializer_list<fs::path> items)
+{
+    std::vector<XpPlatformString> texts;
+    for (const fs::path& item : items) texts.push_back(Xp(item));
+    std::vector<const XpChar*> pointers;
+    for (const XpPlatformString& text : texts) pointers.push_back(text.c_str());
+    return XpPlatformMoveToRecycleBin(pointers.data(), pointers.size(), true);
+}
+
+void WriteFile(const fs::path& path, const std::string& content)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+[[maybe_unused]] std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+class PlatformRecycleBin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_root = fs::temp_directory_path() / ("kestrow-trash-" + std::to_string(std::random_device()()));
+        fs::create_directories(m_root / "work");
+#if !defined(_WIN32)
+        // The home trash of the test lives in the test's own folder.
+        const char* old = std::getenv("XDG_DATA_HOME");
+        m_savedDataHome = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+        m_trash = m_root / "data" / "Trash";
+#endif
+    }
+    void TearDown() override
+    {
+#if !defined(_WIN32)
+        if (m_savedDataHome)
+            setenv("XDG_DATA_HOME", m_savedDataHome->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+#endif
+        fs::remove_all(m_root);
+    }
+
+    fs::path m_root;
+    fs::path m_trash;
+    std::optional<std::string> m_savedDataHome;
+};
+
+TEST_F(PlatformRecycleBin, FileAndFolderWithContentsLeaveTheirPlaces)
+{
+    const fs::path file = m_root / "work" / fs::path(u"photo \u00e9#1.jpg");
+    const fs::path folder = m_root / "work" / "album";
+    WriteFile(file, "jpeg bytes");
+    WriteFile(folder / "inner" / "clip.mp4", "video bytes");
+
+    EXPECT_EQ(Trash({file, folder}), 0u);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::is_directory(m_root / "work"));
+
+#if !defined(_WIN32)
+    const std::string work = fs::canonical(m_root / "work").string();
+    const std::string fileName = file.filename().string();
+    EXPECT_EQ(ReadFile(m_trash / "files" / fileName), "jpeg bytes");
+    EXPECT_EQ(ReadFile(m_trash / "files" / "album" / "inner" / "clip.mp4"), "video bytes");
+
+    std::istringstream record(ReadFile(m_trash / "info" / (fileName + ".trashinfo")));
+    std::string header, path, date;
+    std::getline(record, header);
+    std::getline(record, path);
+    std::getline(record, date);
+    EXPECT_EQ(header, "[Trash Info]");
+    EXPECT_EQ(path, "Path=" + work + "/photo%20%C3%A9%231.jpg");
+    ASSERT_EQ(date.size(), std::string("DeletionDate=2024-01-31T12:34:56").size()) << date;
+    EXPECT_EQ(date.substr(0, 13), "DeletionDate=");
+    EXPECT_EQ(date[17], '-');
+    EXPECT_EQ(date[23], 'T');
+    EXPECT_EQ(date[26], ':');
+    EXPECT_NE(ReadFile(m_trash / "info" / "album.trashinfo").find("Path=" + work + "/album\n"), std::string::npos);
+#endif
+}
+
+TEST_F(PlatformRecycleBin, EmptyPathIsRefusedBeforeAnythingMoves)
+{
+    const fs::path file = m_root / "work" / "a.txt";
+    WriteFile(file, "a");
+    EXPECT_EQ(Trash({file, fs::path()}), XpWinError::InvalidParameter);
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(XpPlatformMoveToRecycleBin(nullptr, 0, true), 0u);
+}
+
+#if !defined(_WIN32)
+
+// Every trashed item: the original path its record names -> the content of the item
+// under files/ (files only).
+std::map<std::string, std::string> TrashContents(const fs::path& trash)
+{
+    std::map<std::string, std::string> contents;
+    if (!fs::exists(trash / "info")) return contents;
+    for (const auto& entry : fs::directory_iterator(trash / "info")) {
+        const std::string record = ReadFile(entry.path());
+        const std::size_t start = record.find("Path=") + 5;
+        const std::string name = entry.path().stem().string();
+        const fs::path item = trash / "files" / name;
+        contents[record.substr(start, record.find('\n', start) - start)] =
+            fs::is_regular_file(item) ? ReadFile(item) : "<" + name + ">";
+    }
+    return contents;
+}
+
+TEST_F(PlatformRecycleBin, ItemsOfTheSameNameGetDistinctTrashNames)
+{
+    WriteFile(m_root / "work" / "a" / "same.txt", "from a");
+    WriteFile(m_root / "work" / "b" / "same.txt", "from b");
+    EXPECT_EQ(Trash({m_root / "work" / "a" / "same.txt"}), 0u);
+    EXPECT_EQ(Trash({m_root / "work" / "b" / "same.txt"}), 0u);
+
+    const std::string work = fs::canonical(m_root / "work").string();
+    const std::map<std::string, std::string> expected = {{work + "/a/same.txt", "from a"},
+                                                         {work + "/b/same.txt", "from b"}};
+    EXPECT_EQ(TrashContents(m_trash), expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_trash / "files"), fs::directory_iterator()), 2);
+}
+
+TEST_F(PlatformRecycleBin, FailureStopsTheListAndLeavesNoRecord)
+{
+    const fs::path first = m_root / "work" / "first.txt";
+    const fs::path last = m_root / "work" / "last.txt";
+    WriteFile(first, "1");
+    WriteFile(last, "3");
+
+    EXPECT_EQ(Trash({first, m_root / "work" / "missing.txt", last}), XpWinError::FileNotFound);
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_TRUE(fs::exists(last));
+    const auto before = TrashContents(m_trash);
+    EXPECT_EQ(before.size(), 1u);
+
+    EXPECT_EQ(Trash({m_root / "work" / "missing.txt"}), XpWinError::FileNotFound);
+    EXPECT_EQ(Trash({m_root / "nowhere" / "missing.txt"}), XpWinError::PathNotFound);
+    // The folder that holds the trash cannot move into it: the move fails after the
+    // record was written, and the record goes again.
+    EXPECT_NE(Trash({m_root / "data"}), 0u);
+    EXPECT_TRUE(fs::is_directory(m_trash / "files"));
+    EXPECT_EQ(TrashContents(m_trash), before);
+}
+
+TEST_F(PlatformRecycleBin, OverlongNameIsShortenedAtACharacterBoundary)
+{
+    std::u16string longName;
+    for (int i = 0; i < 124; ++i) longName += u'\u00e9';  // 248 bytes in UTF-8
+    const fs::path item = m_root / "work" / fs::path(longName);
+    WriteFile(item, "long");
+
+    ASSERT_EQ(Trash({item}), 0u);
+    std::u16string expectedName;
+    for (int i = 0; i < 122; ++i) expectedName += u'\u00e9';
+    EXPECT_EQ(ReadFile(m_trash / "files" / fs::path(expectedName)), "long");
+    const std::string record = ReadFile(m_trash / "info" / fs::path(expectedName + u".trashinfo"));
+    std::string encodedName;
+    for (int i = 0; i < 124; ++i) encodedName += "%C3%A9";
+    EXPECT_NE(record.find("/" + encodedName + "\n"), std::string::npos);
+}
+
+TEST_F(PlatformRecycleBin, ItemOnAnotherFileSystemGoesToThatVolumesTrash)
+{
+    const fs::path volume = "/dev/shm";
+    struct stat volumeInfo, rootInfo;
+    if (stat(volume.c_str(), &volumeInfo) != 0 || stat(m_root.c_str(), &rootInfo) != 0 ||
+        volumeInfo.st_dev == rootInfo.st_dev || access(volume.c_str(), W_OK) != 0)
+        GTEST_SKIP() << "no writable second file system at /dev/shm";
+
+    const fs::path volumeTrash = volume / (".Trash-" + std::to_string(getuid()));
+    const bool hadTrash = fs::exists(volumeTrash);
+    const std::string unique = m_root.filename().string();
+    const fs::path item = volume / unique / (unique + ".mp4");
+    struct Cleanup {
+        ~Cleanup()
+        {
+            fs::remove_all(item.parent_path());
+            fs::remove(trash / "files" / item.filename());
+            fs::remove(trash / "info" / (item.filename().string() + ".trashinfo"));
+            if (!hadTrash) fs::remove_all(trash);
+        }
+        fs::path item, trash;
+        bool hadTrash;
+    } cleanup{item, volumeTrash, hadTrash};
+    WriteFile(item, "on the volume");
+
+    ASSERT_EQ(Trash({item}), 0u);
+    EXPECT_FALSE(fs::exists(item));
+    EXPECT_EQ(ReadFile(volumeTrash / "files" / item.filename()), "on the volume");
+    // The record names the item relative to the volume's top folder.
+    EXPECT_NE(ReadFile(volumeTrash / "info" / (item.filename().string() + ".trashinfo"))
+                  .find("\nPath=" + unique + "/" + unique + ".mp4\n"),
+              std::string::npos);
+    EXPECT_EQ(fs::status(volumeTrash).permissions(), fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(m_trash));
+}
+
+#endif
+
+}  // namespace
