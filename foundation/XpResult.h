@@ -40,4 +40,7 @@ XpResult XpMapWindowsError(uint32_t error);
 // Maps a C run-time errno, numbered as the Windows C run-time numbers it.
 XpResult XpMapCrtError(int error);
 // True for the two codes that mean "some failure nobody named".
-inline bool XpIsGenericFailure(XpResult rc) { return rc == XpRc::Failure || rc == XpRc::CrtFailure; }
+inline bool XpIsGenericFailure(XpResult rc)
+{
+    return rc == XpRc::Failure || rc == XpRc::CrtFailure;
+}

@@ -16,10 +16,10 @@
 #include "platform/XpChar.h"
 
 struct XpStringBuffer {
-    void* characters;              // malloc'd block: capacity elements, zero-terminated
-    int32_t length;                // characters, terminator excluded
-    int32_t capacity;              // elements the block holds
-    std::atomic<int32_t> refCount; // strings sharing this record
+    void* characters;               // malloc'd block: capacity elements, zero-terminated
+    int32_t length;                 // characters, terminator excluded
+    int32_t capacity;               // elements the block holds
+    std::atomic<int32_t> refCount;  // strings sharing this record
 };
 
 template <class T>
@@ -66,18 +66,13 @@ public:
     // "%I64d" 64-bit, ...). Wide form only. (The constraints name the type rather than
     // kWide: clang 14 cannot match an out-of-line definition whose constraint names a
     // class member.)
-    void Format(const T* format, ...)
-        requires std::is_same_v<T, XpChar>;
-    void FormatV(const T* format, va_list arguments)
-        requires std::is_same_v<T, XpChar>;
-    void AppendFormat(const T* format, ...)
-        requires std::is_same_v<T, XpChar>;
+    void Format(const T* format, ...) requires std::is_same_v<T, XpChar>;
+    void FormatV(const T* format, va_list arguments) requires std::is_same_v<T, XpChar>;
+    void AppendFormat(const T* format, ...) requires std::is_same_v<T, XpChar>;
 
     // Conversions through the system ANSI code page.
-    XpStringT<char> ToNarrow() const
-        requires std::is_same_v<T, XpChar>;
-    XpStringT<XpChar> ToWide() const
-        requires(!std::is_same_v<T, XpChar>);
+    XpStringT<char> ToNarrow() const requires std::is_same_v<T, XpChar>;
+    XpStringT<XpChar> ToWide() const requires(!std::is_same_v<T, XpChar>);
 
     // Introspection of the shared buffer, for tests and diagnostics.
     int32_t GetCapacity() const { return m_pBuffer->capacity; }

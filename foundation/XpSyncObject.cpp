@@ -12,4 +12,7 @@ XpResult XpCriticalSection::Unlock()
     return XpRc::Ok;
 }
 
-XpResult XpCriticalSection::TryLock() { return XpRc::NotSupported; }
+XpResult XpCriticalSection::TryLock()
+{
+    return XpRc::NotSupported;
+}

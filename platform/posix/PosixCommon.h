@@ -13,7 +13,10 @@
 std::string XpPosixToUtf8(const XpChar* text, std::ptrdiff_t length = -1);
 // UTF-8 to UTF-16 (invalid bytes become U+FFFD).
 XpPlatformString XpPosixFromUtf8(const char* text, std::size_t length);
-inline XpPlatformString XpPosixFromUtf8(const std::string& text) { return XpPosixFromUtf8(text.data(), text.size()); }
+inline XpPlatformString XpPosixFromUtf8(const std::string& text)
+{
+    return XpPosixFromUtf8(text.data(), text.size());
+}
 
 // errno -> Windows error number. ENOENT is told apart by the path it concerns: the file
 // is missing (FileNotFound) or a folder on the way to it is (PathNotFound).
