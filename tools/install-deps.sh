@@ -26,3 +26,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -q
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# A headless Wine prefix for the Windows tests (tools/wine-run.sh uses it by default).
+"$(dirname "$0")/wine-prefix.sh"

@@ -11,6 +11,7 @@ jobs=$(nproc)
 scratch=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 export KESTROW_WINEPREFIX="$scratch/wine"
+tools/wine-prefix.sh "$KESTROW_WINEPREFIX"
 
 for preset in linux sanitize windows; do
   echo "== $preset: build"

@@ -12,11 +12,7 @@ unset DISPLAY
 # that tests never put anything into the user's own trash.
 export XDG_DATA_HOME="$WINEPREFIX/xdg-data"
 mkdir -p "$XDG_DATA_HOME"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
+"$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 wine=wine64
 command -v wine64 >/dev/null 2>&1 || wine=wine
 exec "$wine" "$@"
