@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <string>
 
+#include "TestSupport.h"
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformFiles.h"
 
 namespace fs = std::filesystem;
+
+using kestrow_test::ToPlatform;
 
 namespace {
 constexpr uint32_t kRead = XpFileOpen::GenericRead;
@@ -21,15 +21,6 @@ constexpr uint32_t kShareRead = XpFileOpen::ShareRead;
 constexpr uint32_t kShareAll = XpFileOpen::ShareRead | XpFileOpen::ShareWrite | XpFileOpen::ShareDelete;
 constexpr uint32_t kNormal = XpFileAttr::Normal;
 
-XpPlatformString ToXp(const fs::path& path)
-{
-#if defined(_WIN32)
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
-}
-
 std::string FromXp(const XpChar* text)
 {
     std::string out;
@@ -37,41 +28,10 @@ std::string FromXp(const XpChar* text)
     return out;
 }
 
-class PlatformFiles : public ::testing::Test {
+class PlatformFiles : public kestrow_test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        std::random_device random;
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_root = fs::temp_directory_path() /
-                 ("kestrow-files-" + std::to_string(random()) + "-" + std::to_string(stamp & 0xFFFFFF));
-        fs::create_directories(m_root);
-    }
-
-    void TearDown() override
-    {
-        std::error_code error;
-        // Read-only files would stop the removal on Windows.
-        for (const auto& entry : fs::recursive_directory_iterator(m_root, error)) {
-            if (!entry.is_symlink())
-                fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
-        }
-        fs::remove_all(m_root, error);
-    }
-
-    fs::path Native(const std::string& relative) const { return m_root / fs::path(relative); }
-    XpPlatformString Path(const std::string& relative) const { return ToXp(Native(relative)); }
-
-    void WriteBytes(const std::string& relative, const std::string& bytes) const
-    {
-        std::ofstream(Native(relative), std::ios::binary) << bytes;
-    }
-
-    std::string ReadBytes(const std::string& relative) const
-    {
-        std::ifstream in(Native(relative), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    // The platform layer takes its own string type; the name goes as written, "a/b" included.
+    XpPlatformString Path(const std::string& relative) const { return ToPlatform(Native(relative)); }
 
     uint32_t Open(const std::string& relative, uint32_t access, uint32_t share, uint32_t disposition,
                   XpFileHandle* handle) const
@@ -95,8 +55,6 @@ protected:
         EXPECT_EQ(XpPlatformFindClose(handle), 0u);
         return names;
     }
-
-    fs::path m_root;
 };
 
 int64_t Size(XpFileHandle handle)

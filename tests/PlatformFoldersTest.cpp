@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "TestSupport.h"
 #include "platform/PlatformFolders.h"
 
 namespace fs = std::filesystem;
@@ -70,44 +67,17 @@ TEST(PlatformFolders, UserFoldersAreAbsolutePaths)
 
 #else
 
-// Sets environment variables for one test and puts the previous values back.
-class EnvironmentGuard {
-public:
-    ~EnvironmentGuard()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-    void Set(const char* name, const std::optional<std::string>& value)
-    {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string> > > m_saved;
-};
-
-class PlatformFoldersPosix : public ::testing::Test {
+class PlatformFoldersPosix : public kestrow_test::TempFolderTest {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("kestrow-folders-" + std::to_string(std::random_device()()));
+        ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
         fs::create_directories(m_root / "home");
         m_home = (m_root / "home").string();
         m_env.Set("HOME", m_home + "/");
         m_env.Set("XDG_CONFIG_HOME", std::nullopt);
         m_env.Set("XDG_DATA_HOME", std::nullopt);
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     static std::string Folder(int kind)
     {
@@ -116,9 +86,8 @@ protected:
         return AsPath(folder).string();
     }
 
-    fs::path m_root;
     std::string m_home;
-    EnvironmentGuard m_env;
+    kestrow_test::ScopedEnvironment m_env;
 };
 
 TEST_F(PlatformFoldersPosix, UserFoldersFollowHomeWhenNothingIsConfigured)

@@ -1,18 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <map>
-#include <optional>
-#include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformRecycleBin.h"
 
@@ -23,76 +19,46 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+using kestrow_test::ReadWholeFile;
+using kestrow_test::ToPlatform;
+using kestrow_test::WriteWholeFile;
 
-XpPlatformString Xp(const fs::path& path)
-{
-#if defined(_WIN32)
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
-}
+namespace {
 
 uint32_t Trash(std::initializer_list<fs::path> items)
 {
     std::vector<XpPlatformString> texts;
-    for (const fs::path& item : items) texts.push_back(Xp(item));
+    for (const fs::path& item : items) texts.push_back(ToPlatform(item));
     std::vector<const XpChar*> pointers;
     for (const XpPlatformString& text : texts) pointers.push_back(text.c_str());
     return XpPlatformMoveToRecycleBin(pointers.data(), pointers.size(), true);
 }
 
-void WriteFile(const fs::path& path, const std::string& content)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-[[maybe_unused]] std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-class PlatformRecycleBin : public ::testing::Test {
+class PlatformRecycleBin : public kestrow_test::TempFolderTest {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("kestrow-trash-" + std::to_string(std::random_device()()));
+        ASSERT_NO_FATAL_FAILURE(TempFolderTest::SetUp());
         fs::create_directories(m_root / "work");
 #if !defined(_WIN32)
         // The home trash of the test lives in the test's own folder.
-        const char* old = std::getenv("XDG_DATA_HOME");
-        m_savedDataHome = old ? std::optional<std::string>(old) : std::nullopt;
-        setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+        m_dataHome.Set("XDG_DATA_HOME", (m_root / "data").string());
         m_trash = m_root / "data" / "Trash";
 #endif
     }
-    void TearDown() override
-    {
-#if !defined(_WIN32)
-        if (m_savedDataHome)
-            setenv("XDG_DATA_HOME", m_savedDataHome->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
-#endif
-        fs::remove_all(m_root);
-    }
 
-    fs::path m_root;
     fs::path m_trash;
-    std::optional<std::string> m_savedDataHome;
+#if !defined(_WIN32)
+    kestrow_test::ScopedEnvironment m_dataHome;
+#endif
 };
 
 TEST_F(PlatformRecycleBin, FileAndFolderWithContentsLeaveTheirPlaces)
 {
     const fs::path file = m_root / "work" / fs::path(u"photo \u00e9#1.jpg");
     const fs::path folder = m_root / "work" / "album";
-    WriteFile(file, "jpeg bytes");
-    WriteFile(folder / "inner" / "clip.mp4", "video bytes");
+    WriteWholeFile(file, "jpeg bytes");
+    WriteWholeFile(folder / "inner" / "clip.mp4", "video bytes");
 
     EXPECT_EQ(Trash({file, folder}), 0u);
     EXPECT_FALSE(fs::exists(file));
@@ -102,10 +68,10 @@ TEST_F(PlatformRecycleBin, FileAndFolderWithContentsLeaveTheirPlaces)
 #if !defined(_WIN32)
     const std::string work = fs::canonical(m_root / "work").string();
     const std::string fileName = file.filename().string();
-    EXPECT_EQ(ReadFile(m_trash / "files" / fileName), "jpeg bytes");
-    EXPECT_EQ(ReadFile(m_trash / "files" / "album" / "inner" / "clip.mp4"), "video bytes");
+    EXPECT_EQ(ReadWholeFile(m_trash / "files" / fileName), "jpeg bytes");
+    EXPECT_EQ(ReadWholeFile(m_trash / "files" / "album" / "inner" / "clip.mp4"), "video bytes");
 
-    std::istringstream record(ReadFile(m_trash / "info" / (fileName + ".trashinfo")));
+    std::istringstream record(ReadWholeFile(m_trash / "info" / (fileName + ".trashinfo")));
     std::string header, path, date;
     std::getline(record, header);
     std::getline(record, path);
@@ -117,14 +83,14 @@ TEST_F(PlatformRecycleBin, FileAndFolderWithContentsLeaveTheirPlaces)
     EXPECT_EQ(date[17], '-');
     EXPECT_EQ(date[23], 'T');
     EXPECT_EQ(date[26], ':');
-    EXPECT_NE(ReadFile(m_trash / "info" / "album.trashinfo").find("Path=" + work + "/album\n"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(m_trash / "info" / "album.trashinfo").find("Path=" + work + "/album\n"), std::string::npos);
 #endif
 }
 
 TEST_F(PlatformRecycleBin, EmptyPathIsRefusedBeforeAnythingMoves)
 {
     const fs::path file = m_root / "work" / "a.txt";
-    WriteFile(file, "a");
+    WriteWholeFile(file, "a");
     EXPECT_EQ(Trash({file, fs::path()}), XpWinError::InvalidParameter);
     EXPECT_TRUE(fs::exists(file));
     EXPECT_EQ(XpPlatformMoveToRecycleBin(nullptr, 0, true), 0u);
@@ -139,20 +105,20 @@ std::map<std::string, std::string> TrashContents(const fs::path& trash)
     std::map<std::string, std::string> contents;
     if (!fs::exists(trash / "info")) return contents;
     for (const auto& entry : fs::directory_iterator(trash / "info")) {
-        const std::string record = ReadFile(entry.path());
+        const std::string record = ReadWholeFile(entry.path());
         const std::size_t start = record.find("Path=") + 5;
         const std::string name = entry.path().stem().string();
         const fs::path item = trash / "files" / name;
         contents[record.substr(start, record.find('\n', start) - start)] =
-            fs::is_regular_file(item) ? ReadFile(item) : "<" + name + ">";
+            fs::is_regular_file(item) ? ReadWholeFile(item) : "<" + name + ">";
     }
     return contents;
 }
 
 TEST_F(PlatformRecycleBin, ItemsOfTheSameNameGetDistinctTrashNames)
 {
-    WriteFile(m_root / "work" / "a" / "same.txt", "from a");
-    WriteFile(m_root / "work" / "b" / "same.txt", "from b");
+    WriteWholeFile(m_root / "work" / "a" / "same.txt", "from a");
+    WriteWholeFile(m_root / "work" / "b" / "same.txt", "from b");
     EXPECT_EQ(Trash({m_root / "work" / "a" / "same.txt"}), 0u);
     EXPECT_EQ(Trash({m_root / "work" / "b" / "same.txt"}), 0u);
 
@@ -167,8 +133,8 @@ TEST_F(PlatformRecycleBin, FailureStopsTheListAndLeavesNoRecord)
 {
     const fs::path first = m_root / "work" / "first.txt";
     const fs::path last = m_root / "work" / "last.txt";
-    WriteFile(first, "1");
-    WriteFile(last, "3");
+    WriteWholeFile(first, "1");
+    WriteWholeFile(last, "3");
 
     EXPECT_EQ(Trash({first, m_root / "work" / "missing.txt", last}), XpWinError::FileNotFound);
     EXPECT_FALSE(fs::exists(first));
@@ -190,13 +156,13 @@ TEST_F(PlatformRecycleBin, OverlongNameIsShortenedAtACharacterBoundary)
     std::u16string longName;
     for (int i = 0; i < 124; ++i) longName += u'\u00e9';  // 248 bytes in UTF-8
     const fs::path item = m_root / "work" / fs::path(longName);
-    WriteFile(item, "long");
+    WriteWholeFile(item, "long");
 
     ASSERT_EQ(Trash({item}), 0u);
     std::u16string expectedName;
     for (int i = 0; i < 122; ++i) expectedName += u'\u00e9';
-    EXPECT_EQ(ReadFile(m_trash / "files" / fs::path(expectedName)), "long");
-    const std::string record = ReadFile(m_trash / "info" / fs::path(expectedName + u".trashinfo"));
+    EXPECT_EQ(ReadWholeFile(m_trash / "files" / fs::path(expectedName)), "long");
+    const std::string record = ReadWholeFile(m_trash / "info" / fs::path(expectedName + u".trashinfo"));
     std::string encodedName;
     for (int i = 0; i < 124; ++i) encodedName += "%C3%A9";
     EXPECT_NE(record.find("/" + encodedName + "\n"), std::string::npos);
@@ -225,13 +191,13 @@ TEST_F(PlatformRecycleBin, ItemOnAnotherFileSystemGoesToThatVolumesTrash)
         fs::path item, trash;
         bool hadTrash;
     } cleanup{item, volumeTrash, hadTrash};
-    WriteFile(item, "on the volume");
+    WriteWholeFile(item, "on the volume");
 
     ASSERT_EQ(Trash({item}), 0u);
     EXPECT_FALSE(fs::exists(item));
-    EXPECT_EQ(ReadFile(volumeTrash / "files" / item.filename()), "on the volume");
+    EXPECT_EQ(ReadWholeFile(volumeTrash / "files" / item.filename()), "on the volume");
     // The record names the item relative to the volume's top folder.
-    EXPECT_NE(ReadFile(volumeTrash / "info" / (item.filename().string() + ".trashinfo"))
+    EXPECT_NE(ReadWholeFile(volumeTrash / "info" / (item.filename().string() + ".trashinfo"))
                   .find("\nPath=" + unique + "/" + unique + ".mp4\n"),
               std::string::npos);
     EXPECT_EQ(fs::status(volumeTrash).permissions(), fs::perms::owner_all);

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <ctime>
-#include <string>
 
+#include "TestSupport.h"
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformTime.h"
 
@@ -39,25 +38,6 @@ std::array<int, 8> Fields(uint64_t fileTime)
 }
 
 #ifndef _WIN32
-// Sets TZ for the life of the object, putting the old zone back afterwards.
-struct ScopedTimeZone {
-    bool hadOld = std::getenv("TZ") != nullptr;
-    std::string old = hadOld ? std::getenv("TZ") : "";
-    explicit ScopedTimeZone(const char* zone)
-    {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (hadOld)
-            setenv("TZ", old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-};
-
 uint64_t ToLocal(uint64_t utc)
 {
     uint64_t local = 0;
@@ -154,7 +134,7 @@ TEST(PlatformTime, LocalTimeFollowsTheZoneRulesOfEachInstant)
 {
     {
         // UTC+1; UTC+2 from the last Sunday of March 02:00 to the last Sunday of October 03:00.
-        const ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+        const kestrow_test::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
         EXPECT_EQ(ToLocal(FileTime(Make(2024, 1, 15, 12))), FileTime(Make(2024, 1, 15, 13)));
         EXPECT_EQ(ToLocal(FileTime(Make(2024, 7, 1, 12))), FileTime(Make(2024, 7, 1, 14)));
         EXPECT_EQ(ToUtc(FileTime(Make(2024, 7, 1, 14))), FileTime(Make(2024, 7, 1, 12)));
@@ -184,7 +164,7 @@ TEST(PlatformTime, LocalTimeFollowsTheZoneRulesOfEachInstant)
         EXPECT_EQ(result, 5u);
         EXPECT_EQ(ToLocal(0), kHour);
     }
-    const ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    const kestrow_test::ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
     uint64_t result = 0;
     EXPECT_EQ(XpPlatformFileTimeToLocalFileTime(0, &result), XpWinError::InvalidParameter);
     EXPECT_EQ(ToLocal(FileTime(Make(2024, 7, 4, 16))), FileTime(Make(2024, 7, 4, 12)));

@@ -2,11 +2,10 @@
 
 #include <array>
 #include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
-#include <string>
 
+#include "TestSupport.h"
 #include "foundation/XpDateTime.h"
 #include "platform/PlatformTime.h"
 
@@ -28,26 +27,6 @@ Fields Raw(double value)
 
 constexpr Fields kRejected = {-1, -1, -1, -1, -1, -1, -1};
 
-#ifndef _WIN32
-// Sets TZ for the life of the object, putting the old zone back afterwards.
-struct ScopedTimeZone {
-    bool hadOld = std::getenv("TZ") != nullptr;
-    std::string old = hadOld ? std::getenv("TZ") : "";
-    explicit ScopedTimeZone(const char* zone)
-    {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (hadOld)
-            setenv("TZ", old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-};
-#endif
 }  // namespace
 
 TEST(XpDateTime, PublishedValuesAndRange)
@@ -194,7 +173,7 @@ TEST(XpDateTime, ToFileTimeAndBackThroughThePlatform)
 #ifndef _WIN32
     // A fixed zone with daylight saving time: UTC+1, and UTC+2 from the last Sunday of
     // March 02:00 to the last Sunday of October 03:00.
-    const ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    const kestrow_test::ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
 #endif
     const Fields dates[] = {
         {1601, 1, 2, 0, 0, 0, 2},     {1899, 12, 30, 0, 0, 0, 6}, {1970, 1, 1, 0, 0, 0, 4},

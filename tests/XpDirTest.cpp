@@ -1,68 +1,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstddef>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "TestSupport.h"
 #include "foundation/XpDir.h"
 #include "foundation/XpFile.h"
-#include "platform/PlatformFolders.h"
 
 namespace fs = std::filesystem;
 
+using kestrow_test::ToFs;
+using kestrow_test::ToXp;
+
 namespace {
-
-XpString ToXp(const fs::path& path)
-{
-    const std::basic_string<XpChar> text = path.string<XpChar>();
-    return XpString(text.c_str(), static_cast<int32_t>(text.size()));
-}
-
-std::string RandomTag()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
-    char text[16];
-    std::snprintf(text, sizeof text, "%06x", digits(device));
-    return text;
-}
 
 // The name part of an entry's path, as plain text for comparisons.
 std::string NameOf(const XpAbstractFSObj& entry)
 {
-    const fs::path path(entry.GetPath().GetString());
-    return path.filename().string();
+    return ToFs(entry.GetPath()).filename().string();
 }
 
-// A folder of its own below the system's temporary folder, removed afterwards.
-class XpDirTest : public ::testing::Test {
+class XpDirTest : public kestrow_test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        XpPlatformString temp;
-        ASSERT_TRUE(XpPlatformGetTempPath(temp));
-        const std::string name = std::string("kestrow-dir-") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + RandomTag();
-        m_root = fs::path(temp) / name;
-        ASSERT_TRUE(fs::create_directory(m_root));
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-    }
-
-    void MakeFile(const fs::path& relative, size_t size) const
-    {
-        std::ofstream out(m_root / relative, std::ios::binary);
-        out << std::string(size, 'd');
-    }
-    void MakeDir(const fs::path& relative) const { fs::create_directories(m_root / relative); }
+    void MakeFile(const std::string& relative, size_t size) const { WriteBytes(relative, std::string(size, 'd')); }
 
     // The sorted names of what an enumeration lists.
     std::vector<std::string> List(uint32_t flags, const XpChar* pattern, XpResult* rc = nullptr) const
@@ -75,8 +38,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    fs::path m_root;
 };
 
 using Names = std::vector<std::string>;

@@ -1,18 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "TestSupport.h"
 #include "foundation/XpFileOperation.h"
 #include "foundation/XpPathText.h"
 #include "platform/PlatformFiles.h"
-#include "platform/PlatformFolders.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -24,71 +20,14 @@
 
 namespace fs = std::filesystem;
 
+using kestrow_test::MakeReadOnly;
+using kestrow_test::RandomTag;
+using kestrow_test::RemoveTree;
+using kestrow_test::ToXp;
+
 namespace {
 
-XpString ToXp(const fs::path& path)
-{
-    const std::basic_string<XpChar> text = path.string<XpChar>();
-    return XpString(text.c_str(), static_cast<int32_t>(text.size()));
-}
-
-std::string RandomTag()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
-    char text[16];
-    std::snprintf(text, sizeof text, "%06x", digits(device));
-    return text;
-}
-
-// Makes a folder tree writable again and removes it.
-void RemoveTree(const fs::path& root)
-{
-    std::error_code ec;
-    if (!fs::exists(root, ec)) return;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-    }
-    fs::remove_all(root, ec);
-}
-
-// A folder of its own below the system's temporary folder, removed afterwards.
-class FileOperationTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        XpPlatformString temp;
-        ASSERT_TRUE(XpPlatformGetTempPath(temp));
-        const std::string name = std::string("kestrow-fileop-") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + RandomTag();
-        m_root = fs::path(temp) / name;
-        ASSERT_TRUE(fs::create_directory(m_root));
-    }
-    void TearDown() override { RemoveTree(m_root); }
-
-    // The native path of a name below the test's folder ("a/b" works on both targets).
-    XpString Path(const std::string& relative) const { return ToXp((m_root / relative).make_preferred()); }
-
-    void Write(const std::string& relative, const std::string& content) const
-    {
-        std::ofstream out(m_root / relative, std::ios::binary);
-        out << content;
-    }
-    std::string Read(const std::string& relative) const
-    {
-        std::ifstream in(m_root / relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool Present(const std::string& relative) const { return fs::exists(m_root / relative); }
-    void MakeReadOnly(const std::string& relative) const
-    {
-        fs::permissions(m_root / relative, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-
-    fs::path m_root;
-};
+using FileOperationTest = kestrow_test::TempFolderTest;
 
 class RecordingProgress : public XpFileProgress {
 public:
@@ -100,7 +39,7 @@ public:
 
 TEST_F(FileOperationTest, ExistenceAndKindTests)
 {
-    Write("photo.jpg", "x");
+    WriteBytes("photo.jpg", "x");
     fs::create_directory(m_root / "album");
 
     bool isDirectory = true;
@@ -124,9 +63,9 @@ TEST_F(FileOperationTest, ExistenceAndKindTests)
 
 TEST_F(FileOperationTest, ReadOnlyAndHiddenAttributes)
 {
-    Write("plain.txt", "x");
-    Write("locked.txt", "x");
-    MakeReadOnly("locked.txt");
+    WriteBytes("plain.txt", "x");
+    WriteBytes("locked.txt", "x");
+    MakeReadOnly(m_root / "locked.txt");
     EXPECT_TRUE(XpFileOperation::IsReadOnly(Path("locked.txt")));
     EXPECT_FALSE(XpFileOperation::IsReadOnly(Path("plain.txt")));
     EXPECT_FALSE(XpFileOperation::IsReadOnly(Path("missing.txt")));
@@ -134,7 +73,7 @@ TEST_F(FileOperationTest, ReadOnlyAndHiddenAttributes)
     EXPECT_FALSE(XpFileOperation::IsHidden(Path("missing.txt")));
 
 #if defined(_WIN32)
-    Write("secret.txt", "x");
+    WriteBytes("secret.txt", "x");
     uint32_t attributes = 0;
     ASSERT_EQ(XpPlatformGetAttributes(Path("secret.txt").GetString(), &attributes), 0u);
     ASSERT_EQ(XpPlatformSetAttributes(Path("secret.txt").GetString(), attributes | XpFileAttr::Hidden), 0u);
@@ -143,7 +82,7 @@ TEST_F(FileOperationTest, ReadOnlyAndHiddenAttributes)
     EXPECT_FALSE(XpFileOperation::IsHidden(XpString(XP_T("C:\\"))));
     EXPECT_FALSE(XpFileOperation::IsHidden(XpString(XP_T("c:\\"))));
 #else
-    Write(".secret", "x");
+    WriteBytes(".secret", "x");
     EXPECT_TRUE(XpFileOperation::IsHidden(Path(".secret")));
     EXPECT_FALSE(XpFileOperation::IsHidden(XpString(XP_T("/"))));
 #endif
@@ -152,7 +91,7 @@ TEST_F(FileOperationTest, ReadOnlyAndHiddenAttributes)
 TEST_F(FileOperationTest, DirectoryCreation)
 {
     EXPECT_EQ(XpFileOperation::CreateDirectory(Path("missing/one")), XpRc::PathNotFound);
-    EXPECT_FALSE(Present("missing"));
+    EXPECT_FALSE(Exists("missing"));
 
     EXPECT_EQ(XpFileOperation::CreateDirectories(Path("a/b")), XpRc::Ok);
     EXPECT_TRUE(fs::is_directory(m_root / "a" / "b"));
@@ -164,9 +103,9 @@ TEST_F(FileOperationTest, DirectoryCreation)
     EXPECT_TRUE(fs::is_directory(m_root / "c" / "d"));
 
     // A file in the way is neither replaced nor gone through.
-    Write("file", "keep");
+    WriteBytes("file", "keep");
     EXPECT_EQ(XpFileOperation::CreateDirectories(Path("file/e")), XpRc::PathNotFound);
-    EXPECT_EQ(Read("file"), "keep");
+    EXPECT_EQ(ReadBytes("file"), "keep");
 
     EXPECT_EQ(XpFileOperation::CreateDirectories(XpString(XP_T("relative"))), XpRc::BadRoot);
     EXPECT_EQ(XpFileOperation::CreateDirectories(XpString()), XpRc::BadRoot);
@@ -196,10 +135,10 @@ TEST(FileOperationDriveRoot, CreateDirectoriesBelowADriveRoot)
 
 TEST_F(FileOperationTest, DeleteFileRemovesReadOnlyFiles)
 {
-    Write("locked.txt", "x");
-    MakeReadOnly("locked.txt");
+    WriteBytes("locked.txt", "x");
+    MakeReadOnly(m_root / "locked.txt");
     EXPECT_EQ(XpFileOperation::DeleteFile(Path("locked.txt")), XpRc::Ok);
-    EXPECT_FALSE(Present("locked.txt"));
+    EXPECT_FALSE(Exists("locked.txt"));
 
     EXPECT_EQ(XpFileOperation::DeleteFile(Path("missing.txt")), XpRc::FileNotFound);
     EXPECT_EQ(XpFileOperation::DeleteFile(Path("missing/x.txt")), XpRc::PathNotFound);
@@ -207,8 +146,8 @@ TEST_F(FileOperationTest, DeleteFileRemovesReadOnlyFiles)
 
 TEST_F(FileOperationTest, FailedDeleteKeepsTheFileAndItsReadOnlyBit)
 {
-    Write("held.txt", "content");
-    MakeReadOnly("held.txt");
+    WriteBytes("held.txt", "content");
+    MakeReadOnly(m_root / "held.txt");
     XpFileHandle handle = kXpInvalidFileHandle;
     ASSERT_EQ(XpPlatformCreateFile(Path("held.txt").GetString(), XpFileOpen::GenericRead, 0, XpFileOpen::OpenExisting,
                                    0, &handle),
@@ -220,16 +159,16 @@ TEST_F(FileOperationTest, FailedDeleteKeepsTheFileAndItsReadOnlyBit)
     EXPECT_NE(rc, XpRc::CrtFailure);
     XpPlatformCloseFile(handle);
 
-    EXPECT_EQ(Read("held.txt"), "content");
+    EXPECT_EQ(ReadBytes("held.txt"), "content");
     EXPECT_TRUE(XpFileOperation::IsReadOnly(Path("held.txt")));
 }
 
 TEST_F(FileOperationTest, DeleteReportsStartAndEndOfEachItem)
 {
-    Write("a.txt", "x");
+    WriteBytes("a.txt", "x");
     RecordingProgress progress;
     EXPECT_EQ(XpFileOperation::Delete(Path("a.txt"), false, false, &progress), XpRc::Ok);
-    EXPECT_FALSE(Present("a.txt"));
+    EXPECT_FALSE(Exists("a.txt"));
     EXPECT_EQ(progress.reports, (std::vector<double>{0, 100}));
     EXPECT_EQ(progress.m_dPercent, 100);
     EXPECT_EQ(progress.m_nDone, 1u);
@@ -242,9 +181,9 @@ TEST_F(FileOperationTest, DeleteReportsStartAndEndOfEachItem)
     EXPECT_TRUE(progress.m_strCurrentPath == Path("missing.txt"));
 
     // As a list, the progress object is not used.
-    Write("b.txt", "x");
+    WriteBytes("b.txt", "x");
     EXPECT_EQ(XpFileOperation::Delete(Path("b.txt"), false, true, &progress), XpRc::Ok);
-    EXPECT_FALSE(Present("b.txt"));
+    EXPECT_FALSE(Exists("b.txt"));
     EXPECT_EQ(progress.m_nDone, 2u);
     EXPECT_EQ(progress.reports.size(), 4u);
 
@@ -253,67 +192,36 @@ TEST_F(FileOperationTest, DeleteReportsStartAndEndOfEachItem)
 
 TEST_F(FileOperationTest, DeleteListStopsAtTheFirstFailure)
 {
-    Write("1.txt", "x");
-    Write("2.txt", "x");
+    WriteBytes("1.txt", "x");
+    WriteBytes("2.txt", "x");
     EXPECT_EQ(XpFileOperation::DeleteList({Path("1.txt"), Path("missing.txt"), Path("2.txt")}, false),
               XpRc::FileNotFound);
-    EXPECT_FALSE(Present("1.txt"));
-    EXPECT_TRUE(Present("2.txt"));
+    EXPECT_FALSE(Exists("1.txt"));
+    EXPECT_TRUE(Exists("2.txt"));
     EXPECT_EQ(XpFileOperation::DeleteList({Path("2.txt")}, false), XpRc::Ok);
-    EXPECT_FALSE(Present("2.txt"));
+    EXPECT_FALSE(Exists("2.txt"));
     EXPECT_EQ(XpFileOperation::DeleteList({}, false), XpRc::Ok);
 }
 
 TEST_F(FileOperationTest, CreateNewFileAndEnsureFileExistsKeepWhatIsThere)
 {
     EXPECT_EQ(XpFileOperation::CreateNewFile(Path("new.txt")), XpRc::Ok);
-    EXPECT_TRUE(Present("new.txt"));
+    EXPECT_TRUE(Exists("new.txt"));
     EXPECT_EQ(fs::file_size(m_root / "new.txt"), 0u);
 
-    Write("old.txt", "content");
+    WriteBytes("old.txt", "content");
     EXPECT_EQ(XpFileOperation::CreateNewFile(Path("old.txt")), XpRc::AlreadyExists);
-    EXPECT_EQ(Read("old.txt"), "content");
+    EXPECT_EQ(ReadBytes("old.txt"), "content");
 
     EXPECT_EQ(XpFileOperation::EnsureFileExists(Path("old.txt")), XpRc::Ok);
-    EXPECT_EQ(Read("old.txt"), "content");
+    EXPECT_EQ(ReadBytes("old.txt"), "content");
     EXPECT_EQ(XpFileOperation::EnsureFileExists(Path("made.txt")), XpRc::Ok);
-    EXPECT_TRUE(Present("made.txt"));
-    EXPECT_EQ(Read("made.txt"), "");
+    EXPECT_TRUE(Exists("made.txt"));
+    EXPECT_EQ(ReadBytes("made.txt"), "");
 
     EXPECT_NE(XpFileOperation::EnsureFileExists(Path("missing/x.txt")), XpRc::Ok);
     EXPECT_NE(XpFileOperation::CreateNewFile(Path("missing/x.txt")), XpRc::Ok);
 }
-
-#if !defined(_WIN32)
-namespace {
-
-// Sets an environment variable for the life of the object, then puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had) {
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name.c_str());
-        }
-    }
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
-}  // namespace
-#endif
 
 #if defined(_WIN32)
 namespace {
@@ -342,16 +250,16 @@ TEST_F(FileOperationTest, DeleteToRecycleBinTakesTheFileAway)
     }
 #else
     // The home trash goes to the test's own folder, so the user's trash is never touched.
-    ScopedEnv dataHome("XDG_DATA_HOME", (m_root / "data").string());
+    kestrow_test::ScopedEnvironment dataHome("XDG_DATA_HOME", (m_root / "data").string());
     const fs::path trash = m_root / "data" / "Trash";
 #endif
     // Once alone and once through Delete.
     for (const std::string& name : {"alone-" + tag + ".txt", "through-delete-" + tag + ".txt"}) {
-        Write(name, "x");
+        WriteBytes(name, "x");
         const XpResult rc = name[0] == 'a' ? XpFileOperation::DeleteToRecycleBin(Path(name))
                                            : XpFileOperation::Delete(Path(name), true, false, nullptr);
         EXPECT_EQ(rc, XpRc::Ok) << name;
-        EXPECT_FALSE(Present(name)) << name;
+        EXPECT_FALSE(Exists(name)) << name;
         if (!trash.empty()) {
             EXPECT_TRUE(fs::exists(trash / "files" / name)) << name;
             std::error_code ec;

@@ -1,89 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "TestSupport.h"
 #include "foundation/XpFile.h"
-#include "platform/PlatformFolders.h"
 
-namespace fs = std::filesystem;
+using kestrow_test::MakeReadOnly;
+using kestrow_test::ReadChars;
 
-namespace {
-
-XpString ToXp(const fs::path& path)
-{
-    const std::basic_string<XpChar> text = path.string<XpChar>();
-    return XpString(text.c_str(), static_cast<int32_t>(text.size()));
-}
-
-std::string RandomTag()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
-    char text[16];
-    std::snprintf(text, sizeof text, "%06x", digits(device));
-    return text;
-}
-
-// A folder of its own below the system's temporary folder, removed afterwards.
-class XpFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        XpPlatformString temp;
-        ASSERT_TRUE(XpPlatformGetTempPath(temp));
-        const std::string name = std::string("kestrow-file-") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + RandomTag();
-        m_root = fs::path(temp) / name;
-        ASSERT_TRUE(fs::create_directory(m_root));
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec))
-            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-        fs::remove_all(m_root, ec);
-    }
-
-    XpString PathOf(const char* name) const { return ToXp(m_root / name); }
-
-    void WriteBytes(const char* name, const std::string& bytes) const
-    {
-        std::ofstream out(m_root / name, std::ios::binary);
-        out << bytes;
-    }
-
-    std::string ReadBytes(const char* name) const
-    {
-        std::ifstream in(m_root / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    bool Exists(const char* name) const { return fs::exists(m_root / name); }
-
-    fs::path m_root;
-};
-
-std::vector<XpChar> ReadChars(XpFile& file)
-{
-    std::vector<XpChar> chars;
-    XpChar ch = 0;
-    while (file.ReadChar(&ch) == XpRc::Ok) chars.push_back(ch);
-    return chars;
-}
-
-}  // namespace
+using XpFileTest = kestrow_test::TempFolderTest;
 
 TEST_F(XpFileTest, OpenChecksItsState)
 {
-    XpFile file(PathOf("a.txt"));
+    XpFile file(Path("a.txt"));
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(file.Open(0, 0), XpRc::InvalidArgument);
     EXPECT_FALSE(file.IsOpen());
@@ -100,33 +30,33 @@ TEST_F(XpFileTest, OpenCreatesEmptiesOrKeepsByMode)
 {
     // Write only: a missing file is created, an existing one emptied.
     XpFile file;
-    ASSERT_EQ(file.OpenPath(PathOf("new.bin").GetString(), XpFileFlag::Write, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("new.bin").GetString(), XpFileFlag::Write, 0), XpRc::Ok);
     EXPECT_TRUE(Exists("new.bin"));
     WriteBytes("full.bin", "0123456789");
-    ASSERT_EQ(file.OpenPath(PathOf("full.bin").GetString(), XpFileFlag::Write, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("full.bin").GetString(), XpFileFlag::Write, 0), XpRc::Ok);
     EXPECT_EQ(file.GetSize(), 0);
     file.Close();
     EXPECT_EQ(ReadBytes("full.bin"), "");
 
     // Read and write: a missing file is created, an existing one kept.
-    ASSERT_EQ(file.OpenPath(PathOf("rw.bin").GetString(), XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("rw.bin").GetString(), XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
     EXPECT_TRUE(Exists("rw.bin"));
     WriteBytes("kept.bin", "keep me");
-    ASSERT_EQ(file.OpenPath(PathOf("kept.bin").GetString(), XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("kept.bin").GetString(), XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
     EXPECT_EQ(file.GetSize(), 7);
     file.Close();
     EXPECT_EQ(ReadBytes("kept.bin"), "keep me");
 
     // Read only: the file must exist.
-    EXPECT_EQ(file.OpenPath(PathOf("missing.bin").GetString(), XpFileFlag::Read, 0), XpRc::FileNotFound);
+    EXPECT_EQ(file.OpenPath(Path("missing.bin").GetString(), XpFileFlag::Read, 0), XpRc::FileNotFound);
     EXPECT_FALSE(Exists("missing.bin"));
-    EXPECT_EQ(file.OpenPath(PathOf("no-such-dir/x.bin").GetString(), XpFileFlag::Read, 0), XpRc::PathNotFound);
+    EXPECT_EQ(file.OpenPath(Path("no-such-dir/x.bin").GetString(), XpFileFlag::Read, 0), XpRc::PathNotFound);
 }
 
 TEST_F(XpFileTest, ClosedFileRefusesHandleOperations)
 {
     WriteBytes("c.bin", "abcd");
-    XpFile file(PathOf("c.bin"));
+    XpFile file(Path("c.bin"));
     char buffer[4];
     EXPECT_EQ(file.Read(buffer, 4, nullptr), XpRc::NotOpen);
     EXPECT_EQ(file.Write(buffer, 4, nullptr), XpRc::NotOpen);
@@ -144,7 +74,7 @@ TEST_F(XpFileTest, ClosedFileRefusesHandleOperations)
 TEST_F(XpFileTest, ShortReadsReportTheirCount)
 {
     WriteBytes("four.bin", "wxyz");
-    XpFile file(PathOf("four.bin"));
+    XpFile file(Path("four.bin"));
     ASSERT_EQ(file.Open(XpFileFlag::Read, XpFileOpen::ShareRead), XpRc::Ok);
     char buffer[16] = {};
     uint64_t count = 0;
@@ -157,7 +87,7 @@ TEST_F(XpFileTest, ShortReadsReportTheirCount)
 
 TEST_F(XpFileTest, SeekTellAndSetLength)
 {
-    XpFile file(PathOf("len.bin"));
+    XpFile file(Path("len.bin"));
     ASSERT_EQ(file.Open(XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
     ASSERT_EQ(file.Write("0123456789", 10, nullptr), XpRc::Ok);
     EXPECT_EQ(file.Tell(), 10);
@@ -184,16 +114,16 @@ TEST_F(XpFileTest, TextModeOnDisk)
 {
     WriteBytes("crlf.txt", "A\r\nB");
     WriteBytes("cr.txt", "\rX");
-    XpFile file(PathOf("crlf.txt"));
+    XpFile file(Path("crlf.txt"));
     ASSERT_EQ(file.Open(XpFileFlag::Read | XpFileFlag::Text, XpFileOpen::ShareRead), XpRc::Ok);
     EXPECT_EQ(ReadChars(file), (std::vector<XpChar>{'A', '\n', 'B'}));
-    ASSERT_EQ(file.OpenPath(PathOf("cr.txt").GetString(), XpFileFlag::Read | XpFileFlag::Text, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("cr.txt").GetString(), XpFileFlag::Read | XpFileFlag::Text, 0), XpRc::Ok);
     EXPECT_EQ(ReadChars(file), (std::vector<XpChar>{'\r', 'X'}));
     // Without the text flag the bytes come as they are.
-    ASSERT_EQ(file.OpenPath(PathOf("crlf.txt").GetString(), XpFileFlag::Read, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("crlf.txt").GetString(), XpFileFlag::Read, 0), XpRc::Ok);
     EXPECT_EQ(ReadChars(file), (std::vector<XpChar>{'A', '\r', '\n', 'B'}));
 
-    ASSERT_EQ(file.OpenPath(PathOf("out.txt").GetString(), XpFileFlag::Write | XpFileFlag::Text, 0), XpRc::Ok);
+    ASSERT_EQ(file.OpenPath(Path("out.txt").GetString(), XpFileFlag::Write | XpFileFlag::Text, 0), XpRc::Ok);
     ASSERT_EQ(file.WriteText(XP_T("A\n")), XpRc::Ok);
     ASSERT_EQ(file.Close(), XpRc::Ok);
     EXPECT_EQ(ReadBytes("out.txt"), "A\r\n");
@@ -203,7 +133,7 @@ TEST_F(XpFileTest, ReadLineReadsEveryLineWhole)
 {
     const std::string longLine(700, 'L');
     WriteBytes("lines.txt", "1.2.3\r\n" + longLine + "\r\n\r\nend");
-    XpFile file(PathOf("lines.txt"));
+    XpFile file(Path("lines.txt"));
     ASSERT_EQ(file.Open(XpFileFlag::Read | XpFileFlag::Text, XpFileOpen::ShareRead), XpRc::Ok);
     XpString line;
     ASSERT_EQ(file.ReadLine(line), XpRc::Ok);
@@ -221,7 +151,7 @@ TEST_F(XpFileTest, ReadLineReadsEveryLineWhole)
     ASSERT_EQ(file.ReadLine(line), XpRc::Ok);
     EXPECT_TRUE(line.IsEmpty());
 
-    XpFile closed(PathOf("lines.txt"));
+    XpFile closed(Path("lines.txt"));
     EXPECT_EQ(closed.ReadLine(line), XpRc::NotOpen);
 }
 
@@ -238,7 +168,7 @@ TEST_F(XpFileTest, TypedWritesOnFreshFiles)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        XpFile file(PathOf(c.name));
+        XpFile file(Path(c.name));
         ASSERT_EQ(file.Open(XpFileFlag::Read | XpFileFlag::Write, 0), XpRc::Ok);
         ASSERT_EQ(file.WriteUInt32(0x11223344, c.order), XpRc::Ok);
         ASSERT_EQ(file.Seek(0, XpSeekOrigin::Begin), XpRc::Ok);
@@ -252,14 +182,14 @@ TEST_F(XpFileTest, TypedWritesOnFreshFiles)
 
 TEST_F(XpFileTest, TimesSetOnAnOpenFileAreWrittenAtClose)
 {
-    XpFile file(PathOf("t.bin"));
+    XpFile file(Path("t.bin"));
     ASSERT_EQ(file.Open(XpFileFlag::Write, 0), XpRc::Ok);
     const XpDateTime when(2011, 6, 15, 10, 20, 30);
     ASSERT_EQ(file.SetTimes(nullptr, &when, nullptr), XpRc::Ok);
     ASSERT_EQ(file.Write("data", 4, nullptr), XpRc::Ok);
     ASSERT_EQ(file.Close(), XpRc::Ok);
 
-    XpFile reader(PathOf("t.bin"));
+    XpFile reader(Path("t.bin"));
     EXPECT_EQ(reader.GetModificationTime().GetValue(), when.GetValue());
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     ASSERT_TRUE(reader.GetModificationTime().GetFields(&y, &mo, &d, &h, &mi, &s, nullptr));
@@ -276,14 +206,14 @@ TEST_F(XpFileTest, TimesSetOnAnOpenFileAreWrittenAtClose)
     EXPECT_EQ(reader.SetTimes(nullptr, &invalid, nullptr), XpRc::InvalidFile);
     EXPECT_EQ(reader.GetModificationTime().GetValue(), later.GetValue());
 
-    XpFile missing(PathOf("missing.bin"));
+    XpFile missing(Path("missing.bin"));
     EXPECT_NE(missing.SetTimes(nullptr, &later, nullptr), XpRc::Ok);
 }
 
 TEST_F(XpFileTest, InfoOfOpenAndClosedFiles)
 {
     WriteBytes("info.txt", std::string(1234, 'i'));
-    XpFile file(PathOf("info.txt"));
+    XpFile file(Path("info.txt"));
     XpDateTime created, modified, accessed;
     int64_t size = 0;
     ASSERT_EQ(file.GetInfo(&created, &modified, &accessed, &size), XpRc::Ok);
@@ -300,13 +230,12 @@ TEST_F(XpFileTest, InfoOfOpenAndClosedFiles)
     EXPECT_EQ(file.GetSize(), 1238);
     ASSERT_EQ(file.Close(), XpRc::Ok);
 
-    XpFile missing(PathOf("missing.txt"));
+    XpFile missing(Path("missing.txt"));
     EXPECT_EQ(missing.GetSize(), -1);
     EXPECT_EQ(missing.GetInfo(nullptr, nullptr, nullptr, &size), XpRc::FileNotFound);
     EXPECT_FALSE(missing.GetCreationTime().IsValid());
     EXPECT_FALSE(missing.IsReadOnly());
 
-    fs::permissions(m_root / "info.txt", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    MakeReadOnly(m_root / "info.txt");
     EXPECT_TRUE(file.IsReadOnly());
 }

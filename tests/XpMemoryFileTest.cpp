@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "foundation/XpMemoryFile.h"
+
+using kestrow_test::ReadChars;
 
 namespace {
 
@@ -21,14 +24,6 @@ void Fill(XpMemoryFile& file, const std::string& bytes, uint32_t flags = XpFileF
     ASSERT_EQ(file.Write(bytes.data(), bytes.size(), nullptr), XpRc::Ok);
     ASSERT_EQ(file.Open(flags, 0), XpRc::Ok);
     ASSERT_EQ(file.Seek(0, XpSeekOrigin::Begin), XpRc::Ok);
-}
-
-std::vector<XpChar> ReadChars(XpAbstractFile& file)
-{
-    std::vector<XpChar> chars;
-    XpChar ch = 0;
-    while (file.ReadChar(&ch) == XpRc::Ok) chars.push_back(ch);
-    return chars;
 }
 
 }  // namespace

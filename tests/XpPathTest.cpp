@@ -1,58 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 
+#include "TestSupport.h"
 #include "foundation/XpPath.h"
 #include "foundation/XpPathText.h"
 #include "platform/PlatformFolders.h"
 
 namespace fs = std::filesystem;
 
-namespace {
+using kestrow_test::ToFs;
 
-XpString ToXp(const fs::path& path)
-{
-    const std::basic_string<XpChar> text = path.string<XpChar>();
-    return XpString(text.c_str(), static_cast<int32_t>(text.size()));
-}
-
-fs::path ToFs(const XpString& path)
-{
-    return fs::path(std::basic_string<XpChar>(path.GetString()));
-}
-
-// A folder of its own below the system's temporary folder, removed afterwards.
-class PathTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        XpPlatformString temp;
-        ASSERT_TRUE(XpPlatformGetTempPath(temp));
-        std::random_device device;
-        char tag[16];
-        std::snprintf(tag, sizeof tag, "%06x", device() & 0xFFFFFFu);
-        m_root = fs::path(temp) / (std::string("kestrow-path-") +
-                                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + tag);
-        ASSERT_TRUE(fs::create_directory(m_root));
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
-    }
-
-    XpString Path(const std::string& relative) const { return ToXp((m_root / relative).make_preferred()); }
-
-    fs::path m_root;
-};
-
-}  // namespace
+using PathTest = kestrow_test::TempFolderTest;
 
 TEST(XpPathSpecialFolders, DefaultPathIsTheTemporaryFolder)
 {
@@ -115,38 +76,10 @@ TEST(XpPathSpecialFolders, MediaFoldersAreDirectories)
     }
 }
 #else
-namespace {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had) {
-            setenv(m_name.c_str(), m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name.c_str());
-        }
-    }
-
-private:
-    std::string m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
-}  // namespace
-
 TEST_F(PathTest, MissingMediaFoldersAreMadeOnFirstUse)
 {
-    ScopedEnv home("HOME", (m_root / "home").string());
-    ScopedEnv config("XDG_CONFIG_HOME", (m_root / "config").string());
+    kestrow_test::ScopedEnvironment home("HOME", (m_root / "home").string());
+    kestrow_test::ScopedEnvironment config("XDG_CONFIG_HOME", (m_root / "config").string());
     fs::create_directories(m_root / "config");
     std::ofstream(m_root / "blocker") << "x";
     std::ofstream(m_root / "config" / "user-dirs.dirs")

@@ -1,37 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstddef>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "TestSupport.h"
 #include "foundation/XpDir.h"
 #include "foundation/XpFileOperation.h"
 #include "foundation/XpPath.h"
 #include "platform/PlatformFiles.h"
-#include "platform/PlatformFolders.h"
 
 namespace fs = std::filesystem;
 
+using kestrow_test::MakeReadOnly;
+using kestrow_test::ToFs;
+using kestrow_test::ToXp;
+
 namespace {
-
-XpString ToXp(const fs::path& path)
-{
-    const std::basic_string<XpChar> text = path.string<XpChar>();
-    return XpString(text.c_str(), static_cast<int32_t>(text.size()));
-}
-
-std::string RandomTag()
-{
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
-    char text[16];
-    std::snprintf(text, sizeof text, "%06x", digits(device));
-    return text;
-}
 
 // Records every report with the path and counts at that moment.
 class RecordingProgress : public XpFileProgress {
@@ -47,33 +33,9 @@ public:
     std::vector<uint64_t> dones;
 };
 
-// A folder of its own below the system's temporary folder, removed afterwards.
-class XpRemoveDirectoryTest : public ::testing::Test {
+class XpRemoveDirectoryTest : public kestrow_test::TempFolderTest {
 protected:
-    void SetUp() override
-    {
-        XpPlatformString temp;
-        ASSERT_TRUE(XpPlatformGetTempPath(temp));
-        const std::string name = std::string("kestrow-rmdir-") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + RandomTag();
-        m_root = fs::path(temp) / name;
-        ASSERT_TRUE(fs::create_directory(m_root));
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
-             it.increment(ec))
-            fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-        fs::remove_all(m_root, ec);
-    }
-
-    void MakeFile(const fs::path& relative, size_t size = 3) const
-    {
-        std::ofstream out(m_root / relative, std::ios::binary);
-        out << std::string(size, 'r');
-    }
-    void MakeDir(const fs::path& relative) const { fs::create_directories(m_root / relative); }
+    void MakeFile(const std::string& relative, size_t size = 3) const { WriteBytes(relative, std::string(size, 'r')); }
 
     // work/ with files at three depths, an empty folder and a read-only file: 8 entries.
     fs::path MakeTree() const
@@ -85,13 +47,9 @@ protected:
         MakeFile("work/sub/c.bin");
         MakeFile("work/sub/deeper/d.bin");
         MakeFile("work/sub/deeper/readonly.bin");
-        fs::permissions(m_root / "work/sub/deeper/readonly.bin",
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
+        MakeReadOnly(m_root / "work/sub/deeper/readonly.bin");
         return m_root / "work";
     }
-
-    fs::path m_root;
 };
 
 }  // namespace
@@ -164,8 +122,7 @@ TEST_F(XpRemoveDirectoryTest, RemovalStopsAtAnEntryItCannotRemove)
     EXPECT_TRUE(fs::exists(work / "sub"));
     EXPECT_TRUE(fs::exists(work));
     // Everything reported before it is gone, everything else is untouched.
-    for (size_t i = 0; i + 1 < progress.paths.size(); ++i)
-        EXPECT_FALSE(fs::exists(fs::path(progress.paths[i].GetString()))) << i;
+    for (size_t i = 0; i + 1 < progress.paths.size(); ++i) EXPECT_FALSE(fs::exists(ToFs(progress.paths[i]))) << i;
     const uint64_t left = XpDir(ToXp(work)).CountEntries(true) + 1;
     EXPECT_EQ(progress.m_nDone, progress.paths.size() - 1);
     EXPECT_EQ(left, progress.m_nTotal - progress.m_nDone);
