@@ -17,6 +17,13 @@ void Publish(XpFileProgress* progress, const XpString& path)
     progress->Report(0);
 }
 
+// An item that was worked on counts as done whether or not it could be removed, as with
+// Delete; the walk stops at the first failure anyway.
+void Finish(XpFileProgress* progress)
+{
+    if (progress) ++progress->m_nDone;
+}
+
 // A symbolic link or junction is removed as the link itself: its target, wherever it
 // lies, is never touched.
 XpResult RemoveLink(const XpString& path, uint32_t attributes, XpFileProgress* progress)
@@ -24,7 +31,7 @@ XpResult RemoveLink(const XpString& path, uint32_t attributes, XpFileProgress* p
     Publish(progress, path);
     XpResult rc = (attributes & XpFileAttr::Directory) ? XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()))
                                                        : XpFileOperation::Delete(path, false, false, nullptr);
-    if (rc == XpRc::Ok && progress) ++progress->m_nDone;
+    Finish(progress);
     return rc;
 }
 
@@ -50,7 +57,7 @@ XpResult RemoveTree(const XpString& path, XpFileProgress* progress)
         } else {
             Publish(progress, entryPath);
             rc = XpFileOperation::Delete(entryPath, false, false, nullptr);
-            if (rc == XpRc::Ok && progress) ++progress->m_nDone;
+            Finish(progress);
         }
     }
     // The directory is no longer listed, so nothing holds it open when it goes.
@@ -59,7 +66,7 @@ XpResult RemoveTree(const XpString& path, XpFileProgress* progress)
 
     Publish(progress, path);
     rc = XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()));
-    if (rc == XpRc::Ok && progress) ++progress->m_nDone;
+    Finish(progress);
     return rc;
 }
 

@@ -1,5 +1,6 @@
 #include "foundation/XpString.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -9,9 +10,16 @@
 
 namespace {
 
+// Set when the registry below is destroyed at process exit. The destructors of static
+// objects made before the registry run after that, and the strings they default-construct
+// then get an empty buffer of their own instead of reaching into the destroyed map.
+std::atomic<bool> g_registryDestroyed{false};
+
 // The per-thread empty strings: thread identifier -> that thread's empty string.
 // Entries stay until process exit, so a buffer taken from here outlives the lookup.
 struct EmptyStringRegistry {
+    ~EmptyStringRegistry() { g_registryDestroyed.store(true); }
+
     XpCriticalSection section;
     std::map<uint32_t, XpString> strings;
 };
@@ -56,22 +64,24 @@ template <class T>
 XpStringT<T>::XpStringT() : m_pchData(nullptr), m_pBuffer(nullptr)
 {
     if constexpr (kWide) {
-        EmptyStringRegistry& registry = Registry();
-        const uint32_t thread = XpPlatformCurrentThreadId();
-        XpStringBuffer* buffer;
-        {
-            XpSingleLock lock(registry.section);
-            auto found = registry.strings.find(thread);
-            if (found == registry.strings.end()) {
-                XpStringT fresh(XP_T(""));
-                found = registry.strings.emplace(thread, fresh).first;
+        if (!g_registryDestroyed.load()) {
+            EmptyStringRegistry& registry = Registry();
+            const uint32_t thread = XpPlatformCurrentThreadId();
+            XpStringBuffer* buffer;
+            {
+                XpSingleLock lock(registry.section);
+                auto found = registry.strings.find(thread);
+                if (found == registry.strings.end()) {
+                    XpStringT fresh(XP_T(""));
+                    found = registry.strings.emplace(thread, fresh).first;
+                }
+                buffer = found->second.m_pBuffer;
             }
-            buffer = found->second.m_pBuffer;
+            Share(buffer);
+            return;
         }
-        Share(buffer);
-    } else {
-        AssignText(kEmptyText<T>, 0);
     }
+    AssignText(kEmptyText<T>, 0);
 }
 
 template <class T>
@@ -205,13 +215,15 @@ template <class T>
 void XpStringT<T>::AppendText(const T* text, int32_t length)
 {
     if (length <= 0) return;
-    MakePrivate();
-    if (m_pBuffer->refCount.load() != 1) return;
+    // Appending our own characters: remember where they lie before making the block
+    // private, since that and the resize may both move them. (Once made private, the shared
+    // block may be freed at any moment by its other sharer on another thread.)
     const int32_t oldLength = m_pBuffer->length;
-    // Appending our own characters: remember where they lie, since the block may move.
     const T* begin = m_pchData;
     const bool own = text >= begin && text <= begin + oldLength;
     const std::ptrdiff_t offset = own ? text - begin : 0;
+    MakePrivate();
+    if (m_pBuffer->refCount.load() != 1) return;
     if (!Resize(oldLength + length)) return;
     if (own) text = m_pchData + offset;
     std::memmove(m_pchData + oldLength, text, sizeof(T) * static_cast<size_t>(length));

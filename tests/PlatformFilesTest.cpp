@@ -352,6 +352,10 @@ TEST_F(PlatformFiles, RunTimeStyleCreationAndVolumeFigures)
     EXPECT_EQ(ReadBytes("kept.txt"), "content");
     EXPECT_EQ(XpPlatformCrtCreateFile(Path("made").c_str(), false), XpCrtErrno::Acces);
     EXPECT_EQ(XpPlatformCrtCreateFile(Path("no-folder/x").c_str(), false), XpCrtErrno::NoEnt);
+    // A file where a folder of the path should be: the path is not found, as on Windows.
+    EXPECT_EQ(XpPlatformCrtMkdir(Path("kept.txt/made").c_str()), XpCrtErrno::NoEnt);
+    EXPECT_EQ(XpPlatformCrtCreateFile(Path("kept.txt/x").c_str(), false), XpCrtErrno::NoEnt);
+    EXPECT_EQ(XpPlatformCrtCreateFile(Path("kept.txt/x").c_str(), true), XpCrtErrno::NoEnt);
 
     uint64_t available = 0, total = 0, free = 0;
     ASSERT_EQ(XpPlatformGetDiskSpace(Path("").c_str(), &available, &total, &free), 0u);

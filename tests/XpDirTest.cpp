@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "foundation/XpDir.h"
 #include "foundation/XpFile.h"
+#include "foundation/XpPathText.h"
 
 namespace fs = std::filesystem;
 
@@ -153,6 +154,13 @@ TEST_F(XpDirTest, AttributesTimesAndTitle)
     EXPECT_TRUE(accessed.IsValid());
     EXPECT_NEAR(modified.GetValue(), XpDateTime::Now().GetValue(), 60.0 / 86400);
     EXPECT_EQ(dir.SetTimes(&created, nullptr, nullptr), XpRc::NotSupportedByKind);
+    // Named with a trailing separator, the folder has the same times.
+    const XpChar separator[2] = {XpPathSeparator(), 0};
+    XpDir slashed(ToXp(m_root / "folder.name") + separator);
+    XpDateTime slashedModified;
+    ASSERT_EQ(slashed.GetTimes(nullptr, &slashedModified, nullptr), XpRc::Ok);
+    EXPECT_EQ(slashedModified.GetValue(), modified.GetValue());
+    EXPECT_EQ(XpDir(ToXp(m_root / "missing")).GetTimes(&created, nullptr, nullptr), XpRc::FileNotFound);
 
     XpDir other;
     other.Assign(dir);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -17,6 +19,33 @@ TEST(XpString, DefaultStringsShareTheThreadsEmptyBuffer)
         other = c.GetBufferId();
     }).join();
     EXPECT_NE(other, a.GetBufferId());
+}
+
+namespace {
+// Made before any string, so destroyed after the registry of empty strings at process exit.
+// Once armed, its destructor default-constructs strings then, as the destructors of static
+// objects may; it ends the process with 3 when they do not behave.
+struct DefaultStringsAtExit {
+    bool armed = false;
+    ~DefaultStringsAtExit()
+    {
+        if (!armed) return;
+        XpString a, b;
+        a += XP_T("x");
+        if (a.GetLength() != 1 || b.GetLength() != 0 || b.GetString()[0] != 0) std::_Exit(3);
+    }
+} g_defaultStringsAtExit;
+}  // namespace
+
+TEST(XpString, DefaultStringsStillWorkAfterTheRegistryIsDestroyedAtExit)
+{
+    EXPECT_EXIT(
+        {
+            XpString early;  // the registry exists now, so it is destroyed before the object
+            g_defaultStringsAtExit.armed = true;
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 namespace {
@@ -117,6 +146,32 @@ TEST(XpString, SelfAppendDoublesTheText)
     grows.Append(grows.GetString());
     EXPECT_EQ(grows.GetCapacity(), 128);
     EXPECT_EQ(A(grows), std::string(80, 'g'));
+}
+
+TEST(XpString, SelfAppendWhileAnotherThreadReleasesTheSharer)
+{
+    // The other sharer of the block is released on another thread while the append makes
+    // the block private: the appended text must not be read from the released block.
+    const XpString text = Repeated('r', 600);
+    std::atomic<XpString*> handoff{nullptr};
+    std::atomic<bool> done{false};
+    std::thread releaser([&] {
+        while (!done.load()) delete handoff.exchange(nullptr);
+    });
+    int wrong = 0;
+    for (int round = 0; round < 10000; ++round) {
+        XpString s(text.GetString());
+        handoff.store(new XpString(s));
+        s.Append(s.GetString());
+        while (handoff.load() != nullptr) {
+        }
+        if (s.GetLength() != 1200 || std::char_traits<XpChar>::length(s.GetString()) != 1200 ||
+            s.GetString()[0] != 'r' || s.GetString()[600] != 'r' || s.GetString()[1199] != 'r')
+            ++wrong;
+    }
+    done = true;
+    releaser.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(XpString, FormatAroundTheStackBuffer)

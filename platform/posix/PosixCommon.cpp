@@ -189,8 +189,10 @@ int XpPosixCrtErrno(int error)
             return XpCrtErrno::Acces;
         case EEXIST:
             return XpCrtErrno::Exist;
+        // A file where a folder of the path should be: the Windows C run-time reports
+        // such a path as not found.
         case ENOTDIR:
-            return XpCrtErrno::NotDir;
+            return XpCrtErrno::NoEnt;
         case EISDIR:
             return XpCrtErrno::IsDir;
         case EINVAL:

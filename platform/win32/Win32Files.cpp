@@ -53,6 +53,21 @@ void CopyFindData(const WIN32_FIND_DATAW& from, XpFindData* to)
     to->name[MAX_PATH - 1] = 0;
 }
 
+bool IsSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// "\\server" or "\\server\share": a network root, without anything below it.
+bool IsUncRoot(const std::wstring& text)
+{
+    if (text.size() < 2 || !IsSeparator(text[0]) || !IsSeparator(text[1])) return false;
+    std::size_t separators = 0;
+    for (std::size_t i = 2; i < text.size(); ++i)
+        if (IsSeparator(text[i])) ++separators;
+    return separators <= 1;
+}
+
 // The root that GetDiskFreeSpaceW accepts: "X:\" or "\\server\share\"; empty (the
 // current drive) for anything else.
 std::wstring RootOf(const wchar_t* path)
@@ -210,8 +225,15 @@ int XpPlatformCrtCreateFile(const XpChar* path, bool mustBeNew)
 bool XpPlatformStatTimes(const XpChar* path, int64_t* creation, int64_t* modification, int64_t* access)
 {
     if (path == nullptr) return false;
+    // The C run-time's stat refuses a folder named with trailing separators ("C:\dir\")
+    // although the folder exists; they are dropped, except from a root ("C:\", "\",
+    // "\\server\share\"), which needs its own.
+    std::wstring text(path);
+    std::size_t end = text.size();
+    while (end > 0 && IsSeparator(text[end - 1])) --end;
+    if (end < text.size() && end > 0 && text[end - 1] != L':' && !IsUncRoot(text.substr(0, end))) text.resize(end);
     struct _stat64 status;
-    if (_wstat64(path, &status) != 0) return false;
+    if (_wstat64(text.c_str(), &status) != 0) return false;
     if (creation != nullptr) *creation = status.st_ctime;
     if (modification != nullptr) *modification = status.st_mtime;
     if (access != nullptr) *access = status.st_atime;
@@ -224,8 +246,12 @@ uint32_t XpPlatformFindFirst(const XpChar* pattern, XpFindData* data, XpFindHand
     *handle = kXpInvalidFindHandle;
     if (pattern == nullptr || data == nullptr) return XpWinError::InvalidParameter;
     WIN32_FIND_DATAW found;
+    // No "insert a disk" box for an empty removable drive: existence tests search too.
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
     const HANDLE search = FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return LastError();
+    const uint32_t error = search == INVALID_HANDLE_VALUE ? LastError() : XpWinError::Success;
+    SetErrorMode(previous);
+    if (error != XpWinError::Success) return error;
     CopyFindData(found, data);
     *handle = reinterpret_cast<XpFindHandle>(search);
     return XpWinError::Success;
