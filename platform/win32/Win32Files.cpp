@@ -53,19 +53,26 @@ void CopyFindData(const WIN32_FIND_DATAW& from, XpFindData* to)
     to->name[MAX_PATH - 1] = 0;
 }
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
+// No "insert a disk" box for an empty removable drive while the object lives. The mode is
+// the calling thread's own, so stage threads do not change each other's.
+class QuietCriticalErrors {
+public:
+    QuietCriticalErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS, &m_previous); }
+    ~QuietCriticalErrors() { SetThreadErrorMode(m_previous, nullptr); }
+    QuietCriticalErrors(const QuietCriticalErrors&) = delete;
+    QuietCriticalErrors& operator=(const QuietCriticalErrors&) = delete;
 
-// "\\server" or "\\server\share": a network root, without anything below it.
-bool IsUncRoot(const std::wstring& text)
+private:
+    DWORD m_previous = 0;
+};
+
+// Seconds since 1 January 1970 (UTC), rounded down, from a file time.
+int64_t ToUnixSeconds(const FILETIME& time)
 {
-    if (text.size() < 2 || !IsSeparator(text[0]) || !IsSeparator(text[1])) return false;
-    std::size_t separators = 0;
-    for (std::size_t i = 2; i < text.size(); ++i)
-        if (IsSeparator(text[i])) ++separators;
-    return separators <= 1;
+    constexpr int64_t kTicksPerSecond = 10000000;
+    constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970-01-01 as a file time
+    const int64_t ticks = static_cast<int64_t>(FromFileTime(time)) - kUnixEpoch;
+    return ticks >= 0 ? ticks / kTicksPerSecond : -((-ticks + kTicksPerSecond - 1) / kTicksPerSecond);
 }
 
 // The root that GetDiskFreeSpaceW accepts: "X:\" or "\\server\share\"; empty (the
@@ -197,10 +204,8 @@ uint32_t XpPlatformRemoveDirectory(const XpChar* path)
 bool XpPlatformIsDirectory(const XpChar* path)
 {
     if (path == nullptr) return false;
-    // No "insert a disk" box for an empty removable drive.
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    QuietCriticalErrors quiet;
     const DWORD value = GetFileAttributesW(path);
-    SetErrorMode(previous);
     return value != INVALID_FILE_ATTRIBUTES && (value & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -225,18 +230,13 @@ int XpPlatformCrtCreateFile(const XpChar* path, bool mustBeNew)
 bool XpPlatformStatTimes(const XpChar* path, int64_t* creation, int64_t* modification, int64_t* access)
 {
     if (path == nullptr) return false;
-    // The C run-time's stat refuses a folder named with trailing separators ("C:\dir\")
-    // although the folder exists; they are dropped, except from a root ("C:\", "\",
-    // "\\server\share\"), which needs its own.
-    std::wstring text(path);
-    std::size_t end = text.size();
-    while (end > 0 && IsSeparator(text[end - 1])) --end;
-    if (end < text.size() && end > 0 && text[end - 1] != L':' && !IsUncRoot(text.substr(0, end))) text.resize(end);
-    struct _stat64 status;
-    if (_wstat64(text.c_str(), &status) != 0) return false;
-    if (creation != nullptr) *creation = status.st_ctime;
-    if (modification != nullptr) *modification = status.st_mtime;
-    if (access != nullptr) *access = status.st_atime;
+    // The attribute query rather than the C run-time's stat: the same times in seconds, and
+    // it also accepts a folder named with a trailing separator ("C:\dir\"), which stat refuses.
+    WIN32_FILE_ATTRIBUTE_DATA status;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &status)) return false;
+    if (creation != nullptr) *creation = ToUnixSeconds(status.ftCreationTime);
+    if (modification != nullptr) *modification = ToUnixSeconds(status.ftLastWriteTime);
+    if (access != nullptr) *access = ToUnixSeconds(status.ftLastAccessTime);
     return true;
 }
 
@@ -246,12 +246,12 @@ uint32_t XpPlatformFindFirst(const XpChar* pattern, XpFindData* data, XpFindHand
     *handle = kXpInvalidFindHandle;
     if (pattern == nullptr || data == nullptr) return XpWinError::InvalidParameter;
     WIN32_FIND_DATAW found;
-    // No "insert a disk" box for an empty removable drive: existence tests search too.
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
-    const HANDLE search = FindFirstFileW(pattern, &found);
-    const uint32_t error = search == INVALID_HANDLE_VALUE ? LastError() : XpWinError::Success;
-    SetErrorMode(previous);
-    if (error != XpWinError::Success) return error;
+    HANDLE search;
+    {
+        QuietCriticalErrors quiet;  // existence tests search too
+        search = FindFirstFileW(pattern, &found);
+        if (search == INVALID_HANDLE_VALUE) return LastError();
+    }
     CopyFindData(found, data);
     *handle = reinterpret_cast<XpFindHandle>(search);
     return XpWinError::Success;
