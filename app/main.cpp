@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "foundation/XpDateTime.h"
-#include "foundation/XpFile.h"
-#include "foundation/XpPath.h"
-#include "foundation/XpPathText.h"
-#include "foundation/XpString.h"
+#include "foundation/time/XpDateTime.h"
+#include "foundation/files/XpFile.h"
+#include "foundation/files/XpPath.h"
+#include "foundation/files/XpPathText.h"
+#include "foundation/text/XpString.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "foundation/XpString.h"
+#include "foundation/text/XpString.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/XpAbstractFile.h"
-#include "foundation/XpString.h"
+#include "foundation/files/XpAbstractFile.h"
+#include "foundation/text/XpString.h"
 #include "platform/XpChar.h"
 
 namespace kestrow_test {

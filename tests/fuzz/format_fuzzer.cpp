@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/XpFormat.h"
+#include "foundation/text/XpFormat.h"
 
 namespace {
 

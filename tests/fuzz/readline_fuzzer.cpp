@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "foundation/XpMemoryFile.h"
+#include "foundation/files/XpMemoryFile.h"
 
 namespace {
 

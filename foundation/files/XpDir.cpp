@@ -1,0 +1,240 @@
+#include "foundation/files/XpDir.h"
+
+#include <new>
+
+#include "foundation/files/XpFile.h"
+#include "foundation/files/XpFileOperation.h"
+#include "foundation/files/XpPathText.h"
+#include "platform/PlatformErrors.h"
+#include "platform/PlatformTime.h"
+
+namespace {
+
+// The unit assumed until the volume answers.
+constexpr uint32_t kDefaultAllocationUnit = 4096;
+
+bool IsDotName(const XpChar* name)
+{
+    return name[0] == XP_T('.') && (name[1] == 0 || (name[1] == XP_T('.') && name[2] == 0));
+}
+
+void SetFromSeconds(int64_t seconds, XpDateTime* date)
+{
+    if (!date) return;
+    std::tm fields{};
+    if (XpPlatformLocalTime64(seconds, &fields))
+        *date = XpDateTime(fields);
+    else
+        *date = XpDateTime();
+}
+
+}  // namespace
+
+// ---- XpAbstractDir ------------------------------------------------------------------
+
+XpAbstractDir::~XpAbstractDir() = default;
+
+bool XpAbstractDir::Accept(bool isDirectory, const XpChar*) const
+{
+    return ((m_dwFlags & XpDirFlag::Files) || isDirectory) && ((m_dwFlags & XpDirFlag::Directories) || !isDirectory);
+}
+
+// ---- XpDir --------------------------------------------------------------------------
+
+XpDir::XpDir(const XpChar* path)
+{
+    m_strPath = path;
+}
+
+XpDir::XpDir(const XpString& path)
+{
+    m_strPath = path;
+}
+
+XpDir::~XpDir()
+{
+    if (IsRunning()) XpPlatformFindClose(m_hFind);
+}
+
+XpString XpDir::GetTitle() const
+{
+    return GetFileTitle(m_strPath);
+}
+
+int64_t XpDir::GetSize() const
+{
+    XpDir walker(m_strPath);
+    if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return -1;
+    int64_t total = 0;
+    for (;;) {
+        uint32_t attributes = 0;
+        XpSharedPtr<XpAbstractFSObj> entry = walker.FindNextEntry(&attributes);
+        if (!entry) break;
+        // A link's target lies outside this tree (or inside it, counted already).
+        if (attributes & XpFileAttr::ReparsePoint) continue;
+        int64_t size = entry->GetSize();
+        if (size > 0) total += size;
+    }
+    return total;
+}
+
+XpResult XpDir::GetTimes(XpDateTime* creation, XpDateTime* modification, XpDateTime* access) const
+{
+    int64_t created = 0, modified = 0, accessed = 0;
+    if (!XpPlatformStatTimes(m_strPath.GetString(), &created, &modified, &accessed)) return XpRc::FileNotFound;
+    SetFromSeconds(created, creation);
+    SetFromSeconds(modified, modification);
+    SetFromSeconds(accessed, access);
+    return XpRc::Ok;
+}
+
+bool XpDir::IsReadOnly() const
+{
+    uint32_t attributes = 0;
+    if (XpPlatformGetAttributes(m_strPath.GetString(), &attributes) != 0) return false;
+    return (attributes & XpFileAttr::ReadOnly) != 0;
+}
+
+bool XpDir::IsHidden() const
+{
+    return XpFileOperation::IsHidden(m_strPath);
+}
+
+XpResult XpDir::FindFirst(uint32_t flags, const XpChar* pattern)
+{
+    FindClose();
+    m_dwFlags = flags;
+    m_strPattern = pattern;
+
+    XpString search;
+    if (flags & XpDirFlag::BeginsWith)
+        search = CombinePath(m_strPath, m_strPattern + XP_T("*"));
+    else if (flags & XpDirFlag::EndsWith)
+        search = CombinePath(m_strPath, XP_T("*") + m_strPattern);
+    else if (flags & XpDirFlag::Contains)
+        search = CombinePath(m_strPath, XP_T("*") + m_strPattern + XP_T("*"));
+    else if (!(flags & XpDirFlag::PatternAsGiven))
+        search = CombinePath(m_strPath, XpString(XP_T("*")));
+    else
+        search = CombinePath(m_strPath, m_strPattern);
+
+    uint32_t error = XpPlatformFindFirst(search.GetString(), &m_findData, &m_hFind);
+    if (error != 0) {
+        m_hFind = kXpInvalidFindHandle;
+        m_bEnd = true;
+        return XpMapWindowsError(error);
+    }
+    m_bEnd = false;
+    SkipUnwanted();
+    return XpRc::Ok;
+}
+
+void XpDir::Advance()
+{
+    if (XpPlatformFindNext(m_hFind, &m_findData) != 0) m_bEnd = true;
+}
+
+void XpDir::SkipUnwanted()
+{
+    while (!m_bEnd) {
+        const bool isDirectory = (m_findData.attributes & XpFileAttr::Directory) != 0;
+        if (!(isDirectory && IsDotName(m_findData.name)) && Accept(isDirectory, m_findData.name)) return;
+        Advance();
+    }
+}
+
+XpSharedPtr<XpAbstractFSObj> XpDir::FindNext()
+{
+    return FindNextEntry(nullptr);
+}
+
+XpSharedPtr<XpAbstractFSObj> XpDir::FindNextEntry(uint32_t* attributes)
+{
+    if (!IsRunning() || m_bEnd) return XpSharedPtr<XpAbstractFSObj>();
+    if (attributes) *attributes = m_findData.attributes;
+    const XpString path = CombinePath(m_strPath, XpString(m_findData.name));
+    // The pointer is made from the entry's own type, so its counter is of that type.
+    XpSharedPtr<XpAbstractFSObj> entry;
+    if (m_findData.attributes & XpFileAttr::Directory) {
+        if (auto* dir = new (std::nothrow) XpDir(path)) entry = XpSharedPtr<XpAbstractFSObj>(dir);
+    } else {
+        if (auto* file = new (std::nothrow) XpFile(path)) entry = XpSharedPtr<XpAbstractFSObj>(file);
+    }
+    Advance();
+    SkipUnwanted();
+    return entry;
+}
+
+XpResult XpDir::FindClose()
+{
+    if (!IsRunning()) return XpRc::NotOpen;
+    uint32_t error = XpPlatformFindClose(m_hFind);
+    m_hFind = kXpInvalidFindHandle;
+    m_bEnd = true;
+    return XpMapWindowsError(error);
+}
+
+uint64_t XpDir::CountEntries(bool recursive) const
+{
+    XpDir walker(m_strPath);
+    if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return 0;
+    uint64_t count = 0;
+    for (;;) {
+        uint32_t attributes = 0;
+        XpSharedPtr<XpAbstractFSObj> entry = walker.FindNextEntry(&attributes);
+        if (!entry) break;
+        ++count;
+        if (recursive && entry->IsDirectory() && !(attributes & XpFileAttr::ReparsePoint))
+            count += static_cast<XpDir*>(entry.Get())->CountEntries(true);
+    }
+    return count;
+}
+
+bool XpDir::IsEmpty() const
+{
+    XpDir walker(m_strPath);
+    if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return false;
+    return !walker.FindNext();
+}
+
+void XpDir::Assign(const XpAbstractDir& other)
+{
+    if (&other == this) return;
+    FindClose();
+    m_strPath = other.GetPath();
+    if (auto* dir = dynamic_cast<const XpDir*>(&other)) m_nAllocationUnit = dir->m_nAllocationUnit;
+}
+
+int64_t XpDir::GetTotalSpace() const
+{
+    uint64_t total = 0;
+    if (XpPlatformGetDiskSpace(m_strPath.GetString(), nullptr, &total, nullptr) != 0) return -1;
+    return static_cast<int64_t>(total);
+}
+
+int64_t XpDir::GetUsedSpace() const
+{
+    uint64_t total = 0, free = 0;
+    if (XpPlatformGetDiskSpace(m_strPath.GetString(), nullptr, &total, &free) != 0) return -1;
+    return static_cast<int64_t>(total - free);
+}
+
+int64_t XpDir::GetFreeSpace() const
+{
+    uint64_t available = 0;
+    if (XpPlatformGetDiskSpace(m_strPath.GetString(), &available, nullptr, nullptr) != 0) return -1;
+    return static_cast<int64_t>(available);
+}
+
+int64_t XpDir::GetSizeOnDisk(int64_t size)
+{
+    if (m_nAllocationUnit == 0) {
+        uint32_t unit = 0;
+        if (XpPlatformGetAllocationUnit(m_strPath.GetString(), &unit) == 0 && unit != 0) m_nAllocationUnit = unit;
+    }
+    const uint64_t unit = m_nAllocationUnit != 0 ? m_nAllocationUnit : kDefaultAllocationUnit;
+    if (size <= 0) return 0;
+    const uint64_t bytes = static_cast<uint64_t>(size);
+    const uint64_t units = bytes / unit + (bytes % unit != 0 ? 1 : 0);
+    return static_cast<int64_t>(units * unit);
+}

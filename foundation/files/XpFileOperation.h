@@ -1,0 +1,53 @@
+#pragma once
+// Static file-system operations on path texts: existence and attribute tests, deletes
+// (also to the recycle bin), directory and file creation, and directory removal.
+// Every failure arrives as a result code; the boolean tests answer false on failure.
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/XpResult.h"
+#include "foundation/text/XpString.h"
+
+// Progress of a delete or a directory removal.
+class XpFileProgress {
+public:
+    virtual ~XpFileProgress() = default;
+    virtual void Report(double percent) { (void)percent; }
+
+    XpString m_strCurrentPath;  // the item being worked on
+    double m_dPercent = 0;      // of the current item
+    uint64_t m_nTotal = 0;      // items in all, 0 until known
+    uint64_t m_nDone = 0;       // items finished
+};
+
+class XpFileOperation {
+public:
+    // Wildcards in the last part are answered for their first match.
+    static bool Exists(const XpString& path, bool* isDirectory = nullptr);
+    static bool IsExistingFile(const XpString& path);
+    static bool IsDirectory(const XpString& path);
+    static bool IsReadOnly(const XpString& path);
+    // A root (compared without regard to case) is never hidden.
+    static bool IsHidden(const XpString& path);
+
+    // Deletes a file, read-only or not. On failure the file keeps its attributes.
+    static XpResult DeleteFile(const XpString& path);
+    static XpResult DeleteToRecycleBin(const XpString& path);
+    static XpResult Delete(const XpString& path, bool toRecycleBin, bool asList, XpFileProgress* progress);
+    // To the recycle bin: one request with the system's own confirmation and progress.
+    // Otherwise each path in order, stopping at the first failure.
+    static XpResult DeleteList(const std::vector<XpString>& paths, bool toRecycleBin);
+    // Recursive: removes everything below, stopping at the first entry that cannot be
+    // removed (what was removed before stays removed; the rest stays as it was).
+    static XpResult RemoveDirectory(const XpString& path, bool recursive, XpFileProgress* progress);
+
+    // One level.
+    static XpResult CreateDirectory(const XpString& path);
+    // Every missing level; the final level existing already gives XpRc::AlreadyExists.
+    static XpResult CreateDirectories(const XpString& path);
+    // An empty file that must not exist yet.
+    static XpResult CreateNewFile(const XpString& path);
+    // Creates the file when it is missing, keeps it as it is otherwise.
+    static XpResult EnsureFileExists(const XpString& path);
+};

@@ -1,0 +1,154 @@
+#include "foundation/time/XpDateTime.h"
+
+#include <cmath>
+
+#include "platform/PlatformTime.h"
+
+namespace {
+constexpr int kCumulativeDays[13] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+// 1 January 100 and 31 December 9999 23:59:59.
+constexpr double kMinimumDay = -657434.0;
+constexpr double kMaximumValue = 2958465.999988426;
+constexpr double kHalfSecond = 0.5 / 86400.0;
+// Days from 1 March of year 0 (proleptic Gregorian) to 30 December 1899, the day 0 of
+// the encoding.
+constexpr long long kMarchZeroToDayZero = 693899;
+
+bool IsLeapYear(long long year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Day number (0 = 30 December 1899) -> calendar date, exact for every day of the
+// proleptic Gregorian calendar from 1 March of year 0. Years are counted from March so
+// that the leap day falls at the end of each counted year.
+void DayToDate(long long dayNumber, int* year, int* month, int* day)
+{
+    const long long days = dayNumber + kMarchZeroToDayZero;
+    const long long era = days / 146097;
+    const long long dayOfEra = days - era * 146097;                                                         // 0..146096
+    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // 0..399
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);  // 0..365, from March
+    const long long monthIndex = (5 * dayOfYear + 2) / 153;                                      // 0 = March
+    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    *year = static_cast<int>(era * 400 + yearOfEra + (*month <= 2 ? 1 : 0));
+}
+}  // namespace
+
+XpDateTime::XpDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    SetDateTime(year, month, day, hour, minute, second);
+}
+
+XpDateTime::XpDateTime(const std::tm& fields)
+{
+    // Widened first: tm_year + 1900 and tm_mon + 1 must not overflow for any record.
+    SetFields(static_cast<long long>(fields.tm_year) + 1900, static_cast<long long>(fields.tm_mon) + 1, fields.tm_mday,
+              fields.tm_hour, fields.tm_min, fields.tm_sec);
+}
+
+XpDateTime XpDateTime::FromOleDate(double value)
+{
+    XpDateTime result;
+    result.m_dValue = value;
+    result.m_bValid = true;
+    return result;
+}
+
+XpDateTime XpDateTime::Now()
+{
+    std::tm fields{};
+    if (!XpPlatformLocalTime64(XpPlatformTime64(), &fields)) return XpDateTime();
+    return XpDateTime(fields);
+}
+
+bool XpDateTime::SetDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    return SetFields(year, month, day, hour, minute, second);
+}
+
+bool XpDateTime::SetFields(long long year, long long month, long long day, long long hour, long long minute,
+                           long long second)
+{
+    m_dValue = 0.0;
+    m_bValid = false;
+    if (year < 100 || year > 9999) return false;
+    if (month < 1 || month > 12 || day < 1) return false;
+    const bool leap = IsLeapYear(year);
+    const long long monthLength = kCumulativeDays[month] - kCumulativeDays[month - 1] + (leap && month == 2 ? 1 : 0);
+    if (day > monthLength) return false;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
+
+    long long dayNumber = year * 365 + year / 4 - year / 100 + year / 400 + kCumulativeDays[month - 1] + day;
+    if (leap && month <= 2) --dayNumber;
+    dayNumber -= 693959;
+    const double fraction = static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
+    m_dValue = dayNumber >= 0 ? static_cast<double>(dayNumber) + fraction : static_cast<double>(dayNumber) - fraction;
+    m_bValid = true;
+    return true;
+}
+
+bool XpDateTime::GetFields(int* year, int* month, int* day, int* hour, int* minute, int* second, int* dayOfWeek) const
+{
+    // Written so that NaN fails the test. The lower bound is the day, not the number:
+    // the times of day of 1 January 100 lie between -657435 and -657434.
+    if (!m_bValid || !(m_dValue > kMinimumDay - 1.0 && m_dValue <= kMaximumValue)) return false;
+
+    // Round to the nearest second, half a second away from zero as OLE dates do.
+    const double rounded = m_dValue + (m_dValue >= 0.0 ? kHalfSecond : -kHalfSecond);
+    const double magnitude = std::fabs(rounded);
+    const double wholeDays = std::floor(magnitude);
+    long long secondsOfDay = static_cast<long long>((magnitude - wholeDays) * 86400.0);
+    if (secondsOfDay > 86399) secondsOfDay = 86399;
+
+    // The day comes from the unrounded value. When rounding carried the time past
+    // midnight the value reads as the start of the next day, whatever the sign (for
+    // negative values too the fraction runs forward through the day).
+    long long dayNumber = static_cast<long long>(std::trunc(m_dValue));
+    if (wholeDays != std::floor(std::fabs(m_dValue))) {
+        ++dayNumber;
+        secondsOfDay = 0;
+    }
+
+    int y, m, d;
+    DayToDate(dayNumber, &y, &m, &d);
+    if (year) *year = y;
+    if (month) *month = m;
+    if (day) *day = d;
+    if (hour) *hour = static_cast<int>(secondsOfDay / 3600);
+    if (minute) *minute = static_cast<int>(secondsOfDay / 60 % 60);
+    if (second) *second = static_cast<int>(secondsOfDay % 60);
+    // Day 0 was a Saturday; the offset keeps the dividend positive over the whole range.
+    if (dayOfWeek) *dayOfWeek = static_cast<int>((dayNumber + 693958) % 7);
+    return true;
+}
+
+bool XpDateTime::ToFileTime(uint64_t* fileTime) const
+{
+    if (fileTime == nullptr) return false;
+    *fileTime = 0;
+    int year, month, day, hour, minute, second, dayOfWeek;
+    if (!GetFields(&year, &month, &day, &hour, &minute, &second, &dayOfWeek)) return false;
+    XpSystemTime fields{};
+    fields.year = static_cast<uint16_t>(year);
+    fields.month = static_cast<uint16_t>(month);
+    fields.dayOfWeek = static_cast<uint16_t>(dayOfWeek);
+    fields.day = static_cast<uint16_t>(day);
+    fields.hour = static_cast<uint16_t>(hour);
+    fields.minute = static_cast<uint16_t>(minute);
+    fields.second = static_cast<uint16_t>(second);
+    fields.milliseconds = 0;
+    uint64_t localFileTime = 0;
+    if (XpPlatformSystemTimeToFileTime(fields, &localFileTime) != 0) return false;
+    uint64_t utc = 0;
+    if (XpPlatformLocalFileTimeToFileTime(localFileTime, &utc) != 0) return false;
+    *fileTime = utc;
+    return true;
+}
+
+uint64_t XpDateTime::ToFileTime() const
+{
+    uint64_t fileTime = 0;
+    return ToFileTime(&fileTime) ? fileTime : 0;
+}

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "foundation/files/XpDir.h"
+#include "foundation/files/XpFileOperation.h"
+#include "foundation/files/XpPath.h"
+#include "platform/PlatformFiles.h"
+
+namespace fs = std::filesystem;
+
+using kestrow_test::MakeReadOnly;
+using kestrow_test::ToFs;
+using kestrow_test::ToXp;
+
+namespace {
+
+// Records every report with the path and counts at that moment.
+class RecordingProgress : public XpFileProgress {
+public:
+    void Report(double) override
+    {
+        paths.push_back(m_strCurrentPath);
+        totals.push_back(m_nTotal);
+        dones.push_back(m_nDone);
+    }
+    std::vector<XpString> paths;
+    std::vector<uint64_t> totals;
+    std::vector<uint64_t> dones;
+};
+
+class XpRemoveDirectoryTest : public kestrow_test::TempFolderTest {
+protected:
+    void MakeFile(const std::string& relative, size_t size = 3) const { WriteBytes(relative, std::string(size, 'r')); }
+
+    // work/ with files at three depths, an empty folder and a read-only file: 8 entries.
+    fs::path MakeTree() const
+    {
+        MakeDir("work/sub/deeper");
+        MakeDir("work/empty");
+        MakeFile("work/a.bin");
+        MakeFile("work/b.bin");
+        MakeFile("work/sub/c.bin");
+        MakeFile("work/sub/deeper/d.bin");
+        MakeFile("work/sub/deeper/readonly.bin");
+        MakeReadOnly(m_root / "work/sub/deeper/readonly.bin");
+        return m_root / "work";
+    }
+};
+
+}  // namespace
+
+TEST_F(XpRemoveDirectoryTest, RecursiveRemovalReportsEveryEntry)
+{
+    const fs::path work = MakeTree();
+    RecordingProgress progress;
+    ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(work), true, &progress), XpRc::Ok);
+    EXPECT_FALSE(fs::exists(work));
+    EXPECT_TRUE(fs::exists(m_root));
+
+    // Every entry and the folder itself, each reported once before it goes.
+    EXPECT_EQ(progress.m_nTotal, 9u);
+    EXPECT_EQ(progress.m_nDone, 9u);
+    ASSERT_EQ(progress.paths.size(), 9u);
+    for (size_t i = 0; i < progress.paths.size(); ++i) {
+        EXPECT_EQ(progress.totals[i], 9u);
+        EXPECT_EQ(progress.dones[i], i);
+    }
+    // The folder itself goes last, after everything inside it.
+    EXPECT_EQ(progress.paths.back(), ToXp(work));
+}
+
+TEST_F(XpRemoveDirectoryTest, NonRecursiveRemovalNeedsAnEmptyDirectory)
+{
+    MakeDir("full");
+    MakeFile("full/x.bin");
+    MakeDir("empty");
+    RecordingProgress progress;
+    EXPECT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "full"), false, &progress), XpRc::DirectoryNotEmpty);
+    EXPECT_TRUE(fs::exists(m_root / "full/x.bin"));
+    EXPECT_EQ(progress.paths.size(), 1u);
+
+    RecordingProgress again;
+    ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "empty"), false, &again), XpRc::Ok);
+    EXPECT_FALSE(fs::exists(m_root / "empty"));
+    EXPECT_EQ(again.m_nTotal, 1u);
+    EXPECT_EQ(again.paths.size(), 2u);
+    EXPECT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "empty"), false, nullptr), XpRc::FileNotFound);
+}
+
+TEST_F(XpRemoveDirectoryTest, PathRemovesItsTree)
+{
+    const fs::path work = MakeTree();
+    const XpPath path(ToXp(work));
+    ASSERT_EQ(path.RemoveDirectoryTree(), XpRc::Ok);
+    EXPECT_FALSE(fs::exists(work));
+    EXPECT_EQ(path.RemoveDirectoryTree(), XpRc::PathNotFound);
+}
+
+TEST_F(XpRemoveDirectoryTest, RemovalStopsAtAnEntryItCannotRemove)
+{
+    const fs::path work = MakeTree();
+    const fs::path held = work / "sub" / "c.bin";
+    XpFileHandle handle = kXpInvalidFileHandle;
+    ASSERT_EQ(XpPlatformCreateFile(ToXp(held).GetString(), XpFileOpen::GenericRead, 0, XpFileOpen::OpenExisting,
+                                   XpFileAttr::Normal, &handle),
+              0u);
+
+    RecordingProgress progress;
+    EXPECT_EQ(XpFileOperation::RemoveDirectory(ToXp(work), true, &progress), XpRc::AccessDenied);
+    XpPlatformCloseFile(handle);
+
+    // The walk ended at the held file: it was the last entry reported, it is still
+    // there, and so are the folders above it.
+    ASSERT_FALSE(progress.paths.empty());
+    EXPECT_EQ(progress.paths.back(), ToXp(held));
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_TRUE(fs::exists(work / "sub"));
+    EXPECT_TRUE(fs::exists(work));
+    // Everything reported before it is gone, everything else is untouched.
+    for (size_t i = 0; i + 1 < progress.paths.size(); ++i) EXPECT_FALSE(fs::exists(ToFs(progress.paths[i]))) << i;
+    // Every item reported is done, the one that could not be removed included, as with
+    // Delete; what is left is that item and everything never reached.
+    const uint64_t left = XpDir(ToXp(work)).CountEntries(true) + 1;
+    EXPECT_EQ(progress.m_nDone, progress.paths.size());
+    EXPECT_EQ(left, progress.m_nTotal - progress.m_nDone + 1);
+
+    // Once the file is free the same removal finishes the job.
+    ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(work), true, nullptr), XpRc::Ok);
+    EXPECT_FALSE(fs::exists(work));
+}
+
+TEST_F(XpRemoveDirectoryTest, RemovalOfAMissingDirectoryFails)
+{
+    RecordingProgress progress;
+    EXPECT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "missing"), true, &progress), XpRc::PathNotFound);
+    EXPECT_TRUE(progress.paths.empty());
+}
+
+TEST_F(XpRemoveDirectoryTest, LinksGoWithoutTheirTargets)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#else
+    MakeDir("outside/inner");
+    MakeFile("outside/keep.bin");
+    MakeFile("outside/inner/keep-too.bin");
+    MakeDir("work/sub");
+    MakeFile("work/sub/gone.bin");
+    fs::create_directory_symlink(m_root / "outside", m_root / "work" / "dirlink");
+    fs::create_directory_symlink(m_root / "outside", m_root / "work" / "sub" / "dirlink2");
+    fs::create_symlink(m_root / "outside" / "keep.bin", m_root / "work" / "filelink");
+    fs::create_symlink(m_root / "nowhere", m_root / "work" / "dangling");
+
+    RecordingProgress progress;
+    ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "work"), true, &progress), XpRc::Ok);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "work")));
+    EXPECT_EQ(progress.m_nTotal, 7u);
+    EXPECT_EQ(progress.m_nDone, 7u);
+    EXPECT_TRUE(fs::exists(m_root / "outside/keep.bin"));
+    EXPECT_TRUE(fs::exists(m_root / "outside/inner/keep-too.bin"));
+
+    // A folder that is itself a link goes as the link, also when named with a trailing
+    // separator (which makes the system look through the link).
+    for (const XpChar* suffix : {XP_T(""), XP_T("/"), XP_T("//")}) {
+        SCOPED_TRACE(XpTextLength(suffix));
+        fs::create_directory_symlink(m_root / "outside", m_root / "toplink");
+        ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "toplink") + suffix, true, nullptr), XpRc::Ok);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "toplink")));
+        EXPECT_TRUE(fs::exists(m_root / "outside/inner/keep-too.bin"));
+    }
+#endif
+}
