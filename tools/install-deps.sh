@@ -20,12 +20,9 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
+  # sudo resets the environment: DEBIAN_FRONTEND goes through it as an assignment.
+  sudo_cmd=(env DEBIAN_FRONTEND=noninteractive)
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo DEBIAN_FRONTEND=noninteractive)
   "${sudo_cmd[@]}" apt-get update -q
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-
-# A headless Wine prefix for the Windows tests (tools/wine-run.sh uses it by default).
-"$(dirname "$0")/wine-prefix.sh"

@@ -5,11 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
+bash tools/check-layers.sh
 
 jobs=$(nproc)
 # A fresh Wine prefix in a temporary folder for this run.
 scratch=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
+# Only this run's own wineserver is stopped (the one of its prefix), never the user's.
+trap 'WINEPREFIX="$KESTROW_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 export KESTROW_WINEPREFIX="$scratch/wine"
 tools/wine-prefix.sh "$KESTROW_WINEPREFIX"
 
@@ -22,8 +24,9 @@ for preset in linux sanitize windows; do
 done
 
 echo "== fuzzing (bounded)"
-for fuzzer in build/sanitize/tests/*_fuzzer; do
-  [ -x "$fuzzer" ] || continue
+fuzzers=(build/sanitize/tests/*_fuzzer)
+[ -x "${fuzzers[0]}" ] || { echo "no fuzzer was built in build/sanitize/tests"; exit 1; }
+for fuzzer in "${fuzzers[@]}"; do
   name=$(basename "$fuzzer")
   corpus="$scratch/corpus-$name"
   mkdir -p "$corpus"
