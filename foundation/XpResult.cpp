@@ -4,42 +4,43 @@
 
 XpResult XpMapWindowsError(uint32_t error)
 {
+    using namespace XpWinError;
     switch (error) {
-        case 0:
+        case Success:
             return XpRc::Ok;
-        case 2:
+        case FileNotFound:
             return XpRc::FileNotFound;
-        case 3:
-        case 15:
+        case PathNotFound:
+        case InvalidDrive:
             return XpRc::PathNotFound;
-        case 4:
+        case TooManyOpenFiles:
             return XpRc::TooManyOpenFiles;
-        case 5:
-        case 19:
-        case 32:
-        case 65:
+        case AccessDenied:
+        case WriteProtect:
+        case SharingViolation:
+        case NetworkAccessDenied:
             return XpRc::AccessDenied;
-        case 8:
-        case 14:
+        case NotEnoughMemory:
+        case OutOfMemory:
             return XpRc::OutOfMemory;
-        case 21:
-        case 55:
+        case NotReady:
+        case DevNotExist:
             return XpRc::DeviceNotReady;
-        case 38:
+        case HandleEof:
             return XpRc::EndOfFile;
-        case 39:
-        case 112:
+        case HandleDiskFull:
+        case DiskFull:
             return XpRc::DiskFull;
-        case 80:
-        case 183:
+        case FileExists:
+        case AlreadyExists:
             return XpRc::AlreadyExists;
-        case 110:
+        case OpenFailed:
             return XpRc::OpenFailed;
-        case 145:
-        case 4307:
-        case 10066:
+        case DirNotEmpty:
+        case NotEmpty:
+        case WsaNotEmpty:
             return XpRc::DirectoryNotEmpty;
-        case 1006:
+        case FileInvalid:
             return XpRc::InvalidFile;
         default:
             return XpRc::Failure;
@@ -48,25 +49,87 @@ XpResult XpMapWindowsError(uint32_t error)
 
 XpResult XpMapCrtError(int error)
 {
+    using namespace XpCrtErrno;
     switch (error) {
-        case XpCrtErrno::NoEnt:
+        case NoEnt:
             return XpRc::NoSuchFile;
-        case XpCrtErrno::BadF:
-        case XpCrtErrno::Acces:
+        case BadF:
+        case Acces:
+        case RoFs:
+            return XpRc::AccessDenied;
+        case Exist:
+            return XpRc::AlreadyExists;
+        case NotDir:
+        case IsDir:
+        case NameTooLong:
+            return XpRc::NotOpen;
+        case Inval:
+            return XpRc::InvalidArgument;
+        case MFile:
+            return XpRc::TooManyOpenFiles;
+        case NoSpc:
+            return XpRc::DiskFull;
+        default:
+            return XpRc::CrtFailure;
+    }
+}
+
+XpResult XpMapDeleteError(uint32_t error)
+{
+    const XpResult rc = XpMapWindowsError(error);
+    return XpIsGenericFailure(rc) ? XpRc::DeleteFailed : rc;
+}
+
+XpResult XpMapRecycleError(uint32_t error)
+{
+    switch (error) {
+        case XpWinError::Success:
+        case XpWinError::ShellErrorOnDestination:
+            return XpRc::Ok;
+        case XpWinError::NotEnoughMemory:
+            return XpRc::OutOfMemory;
+        default:
+            return XpRc::DeleteFailed;
+    }
+}
+
+XpResult XpMapOpenError(uint32_t error, bool forWriting)
+{
+    const XpResult rc = XpMapWindowsError(error);
+    if (!XpIsGenericFailure(rc)) return rc;
+    return forWriting ? XpRc::NoSuchFile : XpRc::OpenFailed;
+}
+
+XpResult XpMapMkdirError(int error, bool parentIsDirectory)
+{
+    switch (error) {
+        case 0:
+            return XpRc::Ok;
+        case XpCrtErrno::Exist:
+            return XpRc::AlreadyExists;
+        case XpCrtErrno::NoEnt:
+            return XpRc::PathNotFound;
         case XpCrtErrno::RoFs:
+        case XpCrtErrno::Acces:
+            return XpRc::AccessDenied;
+        default:
+            return parentIsDirectory ? XpRc::BadRoot : XpRc::PathNotFound;
+    }
+}
+
+XpResult XpMapCreateNewFileError(int error)
+{
+    switch (error) {
+        case 0:
+            return XpRc::Ok;
+        case XpCrtErrno::Acces:
             return XpRc::AccessDenied;
         case XpCrtErrno::Exist:
             return XpRc::AlreadyExists;
-        case XpCrtErrno::NotDir:
-        case XpCrtErrno::IsDir:
-        case XpCrtErrno::NameTooLong:
-            return XpRc::NotOpen;
         case XpCrtErrno::Inval:
             return XpRc::InvalidArgument;
         case XpCrtErrno::MFile:
             return XpRc::TooManyOpenFiles;
-        case XpCrtErrno::NoSpc:
-            return XpRc::DiskFull;
         default:
             return XpRc::CrtFailure;
     }

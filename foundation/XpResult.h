@@ -44,3 +44,21 @@ inline bool XpIsGenericFailure(XpResult rc)
 {
     return rc == XpRc::Failure || rc == XpRc::CrtFailure;
 }
+
+// The operations that read an error their own way; each maps 0 to Ok.
+//
+// A failed delete of a file: the Windows mapping, with a generic code made DeleteFailed.
+XpResult XpMapDeleteError(uint32_t error);
+// A move to the recycle bin: the shell's "error on destination" counts as done (a delete
+// has no destination), a request that could not be built is OutOfMemory, anything else
+// DeleteFailed.
+XpResult XpMapRecycleError(uint32_t error);
+// A failed open of a file: the Windows mapping, with a generic code made NoSuchFile when
+// the file was opened for writing and OpenFailed otherwise.
+XpResult XpMapOpenError(uint32_t error, bool forWriting);
+// A failed _wmkdir: already there, a missing folder on the way, or no write access by
+// their errno; anything else is BadRoot when the parent folder exists (the folder could
+// not be made there) and PathNotFound when it does not.
+XpResult XpMapMkdirError(int error, bool parentIsDirectory);
+// A failed exclusive create of a new file (_wsopen_s with create and exclusive).
+XpResult XpMapCreateNewFileError(int error);

@@ -26,6 +26,7 @@ inline constexpr uint32_t SharingViolation = 32;
 inline constexpr uint32_t LockViolation = 33;
 inline constexpr uint32_t HandleEof = 38;
 inline constexpr uint32_t HandleDiskFull = 39;
+inline constexpr uint32_t NotSupported = 50;
 inline constexpr uint32_t DevNotExist = 55;
 inline constexpr uint32_t NetworkAccessDenied = 65;
 inline constexpr uint32_t FileExists = 80;
@@ -36,8 +37,17 @@ inline constexpr uint32_t NegativeSeek = 131;
 inline constexpr uint32_t DirNotEmpty = 145;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FilenameExcedRange = 206;
+// "The directory name is invalid": a file stands where a directory is asked for.
+inline constexpr uint32_t Directory = 267;
 inline constexpr uint32_t FileInvalid = 1006;
-inline constexpr uint32_t NotSupported = 50;
+inline constexpr uint32_t Cancelled = 1223;
+// "The library or drive is not empty" (removable media); counted as a folder not empty.
+inline constexpr uint32_t NotEmpty = 4307;
+// The Windows Sockets spelling of "directory not empty" (WSAENOTEMPTY).
+inline constexpr uint32_t WsaNotEmpty = 10066;
+// Not a GetLastError value: the shell's answer to a file operation that failed on its
+// destination (ERRORONDEST), which a delete has none of.
+inline constexpr uint32_t ShellErrorOnDestination = 0x10000;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

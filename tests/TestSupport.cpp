@@ -132,4 +132,24 @@ ScopedTimeZone::~ScopedTimeZone()
 }
 #endif
 
+#if defined(_WIN32)
+ZoneEastOfUtc::ZoneEastOfUtc() = default;
+#else
+ZoneEastOfUtc::ZoneEastOfUtc() : m_zone("JST-9") {}
+#endif
+
+bool ZoneEastOfUtc::Active() const
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local = *std::localtime(&now);
+    std::tm utc = *std::gmtime(&now);
+    // Minutes between the two readings of one instant; they differ by at most a day.
+    int minutes = (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    if (local.tm_year != utc.tm_year)
+        minutes += local.tm_year > utc.tm_year ? 1440 : -1440;
+    else if (local.tm_yday != utc.tm_yday)
+        minutes += local.tm_yday > utc.tm_yday ? 1440 : -1440;
+    return minutes == 9 * 60;
+}
+
 }  // namespace kestrow_test

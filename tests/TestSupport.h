@@ -98,4 +98,21 @@ private:
 };
 #endif
 
+// Local time nine hours east of UTC all year ("JST-9", Japan's rule) for the life of the
+// object. Linux sets TZ for the running process. A Windows process keeps the zone it was
+// started in (Wine takes it from TZ when the process starts, never later), so there the
+// object only tells whether the process runs in that zone: the ctest entry
+// zone_east_of_utc starts the tests named *EastOfUtc* with TZ=JST-9 on both targets.
+class ZoneEastOfUtc {
+public:
+    ZoneEastOfUtc();
+    // The C library's local time runs nine hours ahead of its UTC.
+    bool Active() const;
+
+private:
+#if !defined(_WIN32)
+    ScopedTimeZone m_zone;
+#endif
+};
+
 }  // namespace kestrow_test

@@ -150,9 +150,7 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
         XpPlatformCreateFile(m_strPath.GetString(), access, shareMode & 7, disposition, attributes, &m_hFile);
     if (error == 0) return XpRc::Ok;
     m_hFile = kXpInvalidFileHandle;
-    XpResult rc = XpMapWindowsError(error);
-    if (XpIsGenericFailure(rc)) rc = wantWrite ? XpRc::NoSuchFile : XpRc::OpenFailed;
-    return rc;
+    return XpMapOpenError(error, wantWrite);
 }
 
 XpResult XpFile::Close()

@@ -7,9 +7,6 @@
 
 namespace {
 
-// The shell's "error on destination" answer to a delete, which leaves nothing undone.
-constexpr uint32_t kRecycleErrorOnDestination = 0x10000;
-
 XpChar FoldAscii(XpChar c)
 {
     return (c >= 'A' && c <= 'Z') ? XpChar(c - 'A' + 'a') : c;
@@ -29,37 +26,24 @@ bool ReadAttributes(const XpString& path, uint32_t* attributes)
     return XpPlatformGetAttributes(path.GetString(), attributes) == XpWinError::Success;
 }
 
-XpResult RecycleResult(uint32_t error)
-{
-    if (error == XpWinError::Success || error == kRecycleErrorOnDestination) return XpRc::Ok;
-    if (error == XpWinError::NotEnoughMemory) return XpRc::OutOfMemory;
-    return XpRc::DeleteFailed;
-}
-
 // Where the walk of CreateDirectories starts: the index just past the root, or -1 when
-// the path has no root that the walk accepts.
+// the path has no root that the walk accepts. A share or device must be followed by a
+// separator ("\\server\share\..."); a drive's root or current folder ("C:\", "C:") and
+// the POSIX root start the walk right after them.
 int32_t FirstLevelIndex(const XpString& path)
 {
-    const XpChar* p = path.GetString();
-    const int32_t length = path.GetLength();
-    if constexpr (kXpNativePathStyle == XpPathStyle::Windows) {
-        if (length >= 2 && p[0] == '\\' && p[1] == '\\') {
-            int32_t afterServer = -1;
-            for (int32_t i = 2; i < length && afterServer < 0; ++i) {
-                if (p[i] == '\\') afterServer = i;
-            }
-            if (afterServer < 0) return -1;
-            for (int32_t i = afterServer + 1; i < length; ++i) {
-                if (p[i] == '\\') return i + 1;
-            }
+    const XpPathRoot root =
+        XpParsePathRoot(path.GetString(), static_cast<std::size_t>(path.GetLength()), kXpNativePathStyle);
+    switch (root.kind) {
+        case XpRootKind::Drive:
+        case XpRootKind::DriveRelative:
+        case XpRootKind::Posix:
+            return static_cast<int32_t>(root.rest);
+        case XpRootKind::Share:
+        case XpRootKind::Device:
+            return root.rest > root.length ? static_cast<int32_t>(root.rest) : -1;
+        default:
             return -1;
-        }
-        const bool letter = length >= 2 && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
-        if (!letter || p[1] != ':') return -1;
-        return 3;
-    } else {
-        if (length < 1 || p[0] != '/') return -1;
-        return 1;
     }
 }
 
@@ -113,14 +97,13 @@ XpResult XpFileOperation::DeleteFile(const XpString& path)
     if (error == XpWinError::Success) return XpRc::Ok;
 
     if (cleared) XpPlatformSetAttributes(path.GetString(), attributes);
-    const XpResult rc = XpMapWindowsError(error);
-    return XpIsGenericFailure(rc) ? XpRc::DeleteFailed : rc;
+    return XpMapDeleteError(error);
 }
 
 XpResult XpFileOperation::DeleteToRecycleBin(const XpString& path)
 {
     const XpChar* paths[1] = {path.GetString()};
-    return RecycleResult(XpPlatformMoveToRecycleBin(paths, 1, true));
+    return XpMapRecycleError(XpPlatformMoveToRecycleBin(paths, 1, true));
 }
 
 XpResult XpFileOperation::Delete(const XpString& path, bool toRecycleBin, bool asList, XpFileProgress* progress)
@@ -149,7 +132,7 @@ XpResult XpFileOperation::DeleteList(const std::vector<XpString>& paths, bool to
         std::vector<const XpChar*> texts;
         texts.reserve(paths.size());
         for (const XpString& path : paths) texts.push_back(path.GetString());
-        return RecycleResult(XpPlatformMoveToRecycleBin(texts.data(), texts.size(), false));
+        return XpMapRecycleError(XpPlatformMoveToRecycleBin(texts.data(), texts.size(), false));
     }
     for (const XpString& path : paths) {
         const XpResult rc = Delete(path, false, false, nullptr);
@@ -160,19 +143,9 @@ XpResult XpFileOperation::DeleteList(const std::vector<XpString>& paths, bool to
 
 XpResult XpFileOperation::CreateDirectory(const XpString& path)
 {
-    switch (XpPlatformCrtMkdir(path.GetString())) {
-        case 0:
-            return XpRc::Ok;
-        case XpCrtErrno::Exist:
-            return XpRc::AlreadyExists;
-        case XpCrtErrno::NoEnt:
-            return XpRc::PathNotFound;
-        case XpCrtErrno::RoFs:
-        case XpCrtErrno::Acces:
-            return XpRc::AccessDenied;
-        default:
-            return XpPlatformIsDirectory(GetDirectoryPart(path).GetString()) ? XpRc::BadRoot : XpRc::PathNotFound;
-    }
+    const int error = XpPlatformCrtMkdir(path.GetString());
+    if (error == 0) return XpRc::Ok;
+    return XpMapMkdirError(error, XpPlatformIsDirectory(GetDirectoryPart(path).GetString()));
 }
 
 XpResult XpFileOperation::CreateDirectories(const XpString& path)
@@ -192,20 +165,7 @@ XpResult XpFileOperation::CreateDirectories(const XpString& path)
 
 XpResult XpFileOperation::CreateNewFile(const XpString& path)
 {
-    switch (XpPlatformCrtCreateFile(path.GetString(), true)) {
-        case 0:
-            return XpRc::Ok;
-        case XpCrtErrno::Acces:
-            return XpRc::AccessDenied;
-        case XpCrtErrno::Exist:
-            return XpRc::AlreadyExists;
-        case XpCrtErrno::Inval:
-            return XpRc::InvalidArgument;
-        case XpCrtErrno::MFile:
-            return XpRc::TooManyOpenFiles;
-        default:
-            return XpRc::CrtFailure;
-    }
+    return XpMapCreateNewFileError(XpPlatformCrtCreateFile(path.GetString(), true));
 }
 
 XpResult XpFileOperation::EnsureFileExists(const XpString& path)

@@ -12,45 +12,10 @@ int32_t FindLast(const XpString& text, XpChar c, int32_t end)
     return -1;
 }
 
-// Index of the first occurrence of c at or after start, or -1.
-int32_t FindFirst(const XpString& text, XpChar c, int32_t start)
-{
-    const XpChar* p = text.GetString();
-    for (int32_t i = start; i < text.GetLength(); ++i) {
-        if (p[i] == c) return i;
-    }
-    return -1;
-}
-
 // text[start, start + count)
 XpString Mid(const XpString& text, int32_t start, int32_t count)
 {
     return XpString(text.GetString() + start, count);
-}
-
-bool IsAsciiLetter(XpChar c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-XpString WindowsRoot(const XpString& path)
-{
-    const int32_t length = path.GetLength();
-    const XpChar* p = path.GetString();
-    if (length == 0 || p[0] == '.') return XpString();
-    if (length >= 2 && p[0] == '\\' && p[1] == '\\') {
-        // UNC: "\\server\share"; with no share part, everything there is.
-        if (length < 3) return XpString();
-        const int32_t afterServer = FindFirst(path, '\\', 2);
-        if (afterServer < 0) return path;
-        const int32_t afterShare = FindFirst(path, '\\', afterServer + 1);
-        return afterShare < 0 ? path : path.Left(afterShare);
-    }
-    if (p[0] == '\\') return XpString(XP_T("\\"));
-    // A drive root "X:\". A drive-relative "X:name" or a plain relative path names no
-    // root, even when a separator follows further on.
-    if (length >= 3 && IsAsciiLetter(p[0]) && p[1] == ':' && p[2] == '\\') return path.Left(3);
-    return XpString();
 }
 
 }  // namespace
@@ -119,7 +84,7 @@ XpString GetFileNamePart(const XpString& path, XpPathStyle style)
 
 XpString GetPathRoot(const XpString& path, XpPathStyle style)
 {
-    if (style == XpPathStyle::Windows) return WindowsRoot(path);
-    if (!path.IsEmpty() && path.GetString()[0] == '/') return XpString(XP_T("/"));
-    return XpString();
+    const XpPathRoot root = XpParsePathRoot(path.GetString(), static_cast<std::size_t>(path.GetLength()), style);
+    if (root.kind == XpRootKind::DriveRelative) return XpString();
+    return path.Left(static_cast<int32_t>(root.length));
 }

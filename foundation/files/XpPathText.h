@@ -1,19 +1,13 @@
 #pragma once
 // Pure text operations on paths: no file-system access. Two rule sets exist, and both
 // are usable on every host so that each can be tested anywhere:
-//   Windows: "\" separates, roots are "C:\", "\" and "\\server\share".
+//   Windows: "\" separates, roots are "C:\", "\", "\\server\share" and the device forms
+//            ("\\?\C:\", "\\?\UNC\server\share", "\\.\name"): see XpPathRoot.h.
 //   POSIX:   "/" separates, the only root is "/".
 // Every function defaults to the rules of the target it runs on.
 
 #include "foundation/text/XpString.h"
-
-enum class XpPathStyle { Windows, Posix };
-
-#if defined(_WIN32)
-inline constexpr XpPathStyle kXpNativePathStyle = XpPathStyle::Windows;
-#else
-inline constexpr XpPathStyle kXpNativePathStyle = XpPathStyle::Posix;
-#endif
+#include "platform/shared/XpPathRoot.h"
 
 // The separator of a rule set: '\' or '/'.
 XpChar XpPathSeparator(XpPathStyle style = kXpNativePathStyle);
@@ -29,5 +23,6 @@ XpString GetDirectoryPart(const XpString& path, XpPathStyle style = kXpNativePat
 XpString GetFileTitle(const XpString& path, XpPathStyle style = kXpNativePathStyle);
 // The text after the last separator; a trailing separator is ignored once.
 XpString GetFileNamePart(const XpString& path, XpPathStyle style = kXpNativePathStyle);
-// The root of the path, or an empty text for a relative path.
+// The root of the path as XpParsePathRoot reads it, or an empty text for a relative path
+// and for a drive without a separator ("C:dir"), which names no root.
 XpString GetPathRoot(const XpString& path, XpPathStyle style = kXpNativePathStyle);

@@ -3,37 +3,15 @@
 #include <cmath>
 
 #include "platform/PlatformTime.h"
+#include "platform/shared/XpCalendar.h"
 
 namespace {
-constexpr int kCumulativeDays[13] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
 // 1 January 100 and 31 December 9999 23:59:59.
 constexpr double kMinimumDay = -657434.0;
 constexpr double kMaximumValue = 2958465.999988426;
 constexpr double kHalfSecond = 0.5 / 86400.0;
-// Days from 1 March of year 0 (proleptic Gregorian) to 30 December 1899, the day 0 of
-// the encoding.
-constexpr long long kMarchZeroToDayZero = 693899;
-
-bool IsLeapYear(long long year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// Day number (0 = 30 December 1899) -> calendar date, exact for every day of the
-// proleptic Gregorian calendar from 1 March of year 0. Years are counted from March so
-// that the leap day falls at the end of each counted year.
-void DayToDate(long long dayNumber, int* year, int* month, int* day)
-{
-    const long long days = dayNumber + kMarchZeroToDayZero;
-    const long long era = days / 146097;
-    const long long dayOfEra = days - era * 146097;                                                         // 0..146096
-    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // 0..399
-    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);  // 0..365, from March
-    const long long monthIndex = (5 * dayOfYear + 2) / 153;                                      // 0 = March
-    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    *year = static_cast<int>(era * 400 + yearOfEra + (*month <= 2 ? 1 : 0));
-}
+// Day 0 of the encoding, 30 December 1899, is 25569 days before 1 January 1970.
+constexpr long long kDayZeroBefore1970 = 25569;
 }  // namespace
 
 XpDateTime::XpDateTime(int year, int month, int day, int hour, int minute, int second)
@@ -75,14 +53,11 @@ bool XpDateTime::SetFields(long long year, long long month, long long day, long 
     m_bValid = false;
     if (year < 100 || year > 9999) return false;
     if (month < 1 || month > 12 || day < 1) return false;
-    const bool leap = IsLeapYear(year);
-    const long long monthLength = kCumulativeDays[month] - kCumulativeDays[month - 1] + (leap && month == 2 ? 1 : 0);
-    if (day > monthLength) return false;
+    if (day > XpCalendar::MonthLength(year, static_cast<int>(month))) return false;
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return false;
 
-    long long dayNumber = year * 365 + year / 4 - year / 100 + year / 400 + kCumulativeDays[month - 1] + day;
-    if (leap && month <= 2) --dayNumber;
-    dayNumber -= 693959;
+    const long long dayNumber =
+        XpCalendar::DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day)) + kDayZeroBefore1970;
     const double fraction = static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
     m_dValue = dayNumber >= 0 ? static_cast<double>(dayNumber) + fraction : static_cast<double>(dayNumber) - fraction;
     m_bValid = true;
@@ -111,16 +86,16 @@ bool XpDateTime::GetFields(int* year, int* month, int* day, int* hour, int* minu
         secondsOfDay = 0;
     }
 
-    int y, m, d;
-    DayToDate(dayNumber, &y, &m, &d);
-    if (year) *year = y;
+    int64_t y = 0;
+    int m = 0, d = 0;
+    XpCalendar::CivilFromDays(dayNumber - kDayZeroBefore1970, &y, &m, &d);
+    if (year) *year = static_cast<int>(y);
     if (month) *month = m;
     if (day) *day = d;
     if (hour) *hour = static_cast<int>(secondsOfDay / 3600);
     if (minute) *minute = static_cast<int>(secondsOfDay / 60 % 60);
     if (second) *second = static_cast<int>(secondsOfDay % 60);
-    // Day 0 was a Saturday; the offset keeps the dividend positive over the whole range.
-    if (dayOfWeek) *dayOfWeek = static_cast<int>((dayNumber + 693958) % 7);
+    if (dayOfWeek) *dayOfWeek = XpCalendar::DayOfWeek(dayNumber - kDayZeroBefore1970);
     return true;
 }
 

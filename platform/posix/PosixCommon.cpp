@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 
 #include "platform/PlatformErrors.h"
+#include "platform/shared/XpCalendar.h"
 
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;  // 1970-01-01 in 100 ns since 1601
 
 void AppendUtf8(std::string& out, char32_t c)
 {
@@ -214,21 +214,16 @@ int XpPosixCrtErrno(int error)
 
 uint64_t XpPosixToFileTime(const struct timespec& time)
 {
-    const int64_t ticks = static_cast<int64_t>(time.tv_sec) * 10000000 + time.tv_nsec / 100;
-    return static_cast<uint64_t>(ticks + static_cast<int64_t>(kUnixEpochAsFileTime));
+    return XpCalendar::FileTimeFromUnix(time.tv_sec, time.tv_nsec);
 }
 
 struct timespec XpPosixFromFileTime(uint64_t fileTime)
 {
-    const int64_t ticks = static_cast<int64_t>(fileTime) - static_cast<int64_t>(kUnixEpochAsFileTime);
-    int64_t seconds = ticks / 10000000;
-    int64_t rest = ticks % 10000000;
-    if (rest < 0) {
-        rest += 10000000;
-        --seconds;
-    }
+    int64_t seconds = 0;
+    int32_t nanoseconds = 0;
+    XpCalendar::UnixFromFileTime(fileTime, &seconds, &nanoseconds);
     struct timespec time;
     time.tv_sec = static_cast<time_t>(seconds);
-    time.tv_nsec = static_cast<long>(rest * 100);
+    time.tv_nsec = nanoseconds;
     return time;
 }

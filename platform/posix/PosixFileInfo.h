@@ -9,9 +9,11 @@
 #include <ctime>
 #include <string_view>
 
+#include "platform/PlatformErrors.h"
+
 // ERROR_DIRECTORY, "the directory name is invalid": what Windows answers when a file
 // stands where a directory is asked for (RemoveDirectoryW, FindFirstFileW, disk space).
-inline constexpr uint32_t kXpPosixErrorDirectory = 267;
+inline constexpr uint32_t kXpPosixErrorDirectory = XpWinError::Directory;
 
 struct XpPosixFileInfo {
     mode_t mode = 0;

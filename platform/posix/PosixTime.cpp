@@ -23,51 +23,11 @@
 
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformTime.h"
+#include "platform/shared/XpCalendar.h"
 
 namespace {
-constexpr int64_t kTicksPerSecond = 10000000;
-constexpr int64_t kTicksPerDay = 86400 * kTicksPerSecond;
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
-constexpr int64_t kDaysFrom1601To1970 = 134774;
-constexpr uint64_t kFileTimeLimit = 1ULL << 63;
 // _MAX__TIME64_T of the Windows C run-time: 3000-12-31 23:59:59 UTC.
 constexpr int64_t kMaxTime64 = 32535215999;
-
-bool IsLeapYear(int64_t year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int MonthLength(int64_t year, int month)
-{
-    static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return kLengths[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date (years counted from March so that
-// the leap day ends each counted year).
-int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(int64_t days, int64_t* year, int* month, int* day)
-{
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    *year = era * 400 + yearOfEra + (*month <= 2 ? 1 : 0);
-}
 
 // The offset from UTC (seconds, east positive) in force at an instant.
 bool OffsetAt(int64_t secondsSince1970, int64_t* offset)
@@ -82,18 +42,17 @@ bool OffsetAt(int64_t secondsSince1970, int64_t* offset)
 // Seconds since 1970 of the whole second that holds a file time (which is below 2^63).
 int64_t SecondsOf(uint64_t fileTime)
 {
-    return static_cast<int64_t>(fileTime / kTicksPerSecond) - kSecondsFrom1601To1970;
+    int64_t seconds = 0;
+    XpCalendar::UnixFromFileTime(fileTime, &seconds, nullptr);
+    return seconds;
 }
 
 uint32_t ShiftBy(uint64_t fileTime, int64_t offsetSeconds, uint64_t* result)
 {
-    // The file time is below 2^63 and the offset within a few days, so the tests below
-    // cannot overflow; the sum must stay within 0 to 2^63 - 1.
-    const int64_t base = static_cast<int64_t>(fileTime);
-    const int64_t delta = offsetSeconds * kTicksPerSecond;
-    if (delta < 0 ? base < -delta : base > INT64_MAX - delta) return XpWinError::InvalidParameter;
-    *result = static_cast<uint64_t>(base + delta);
-    return XpWinError::Success;
+    // The offset is within a few days, so the multiplication cannot overflow.
+    return XpCalendar::ShiftFileTime(fileTime, offsetSeconds * XpCalendar::kTicksPerSecond, result)
+               ? XpWinError::Success
+               : XpWinError::InvalidParameter;
 }
 }  // namespace
 
@@ -110,9 +69,29 @@ bool XpPlatformLocalTime64(int64_t time, std::tm* out)
     return localtime_r(&instant, out) != nullptr;
 }
 
+void XpPlatformGetLocalTime(XpSystemTime* now)
+{
+    if (now == nullptr) return;
+    struct timespec clock;
+    clock_gettime(CLOCK_REALTIME, &clock);
+    struct tm fields;
+    if (localtime_r(&clock.tv_sec, &fields) == nullptr) {
+        *now = XpSystemTime{};
+        return;
+    }
+    now->year = static_cast<uint16_t>(fields.tm_year + 1900);
+    now->month = static_cast<uint16_t>(fields.tm_mon + 1);
+    now->dayOfWeek = static_cast<uint16_t>(fields.tm_wday);
+    now->day = static_cast<uint16_t>(fields.tm_mday);
+    now->hour = static_cast<uint16_t>(fields.tm_hour);
+    now->minute = static_cast<uint16_t>(fields.tm_min);
+    now->second = static_cast<uint16_t>(fields.tm_sec);
+    now->milliseconds = static_cast<uint16_t>(clock.tv_nsec / 1000000);
+}
+
 uint32_t XpPlatformFileTimeToLocalFileTime(uint64_t fileTime, uint64_t* localFileTime)
 {
-    if (localFileTime == nullptr || fileTime >= kFileTimeLimit) return XpWinError::InvalidParameter;
+    if (localFileTime == nullptr || fileTime >= XpCalendar::kFileTimeLimit) return XpWinError::InvalidParameter;
     int64_t offset = 0;
     if (!OffsetAt(SecondsOf(fileTime), &offset)) return XpWinError::InvalidParameter;
     return ShiftBy(fileTime, offset, localFileTime);
@@ -120,7 +99,7 @@ uint32_t XpPlatformFileTimeToLocalFileTime(uint64_t fileTime, uint64_t* localFil
 
 uint32_t XpPlatformLocalFileTimeToFileTime(uint64_t localFileTime, uint64_t* fileTime)
 {
-    if (fileTime == nullptr || localFileTime >= kFileTimeLimit) return XpWinError::InvalidParameter;
+    if (fileTime == nullptr || localFileTime >= XpCalendar::kFileTimeLimit) return XpWinError::InvalidParameter;
     const int64_t local = SecondsOf(localFileTime);
 
     // The offsets in force around the instant: the instant is within a day of the local
@@ -159,33 +138,12 @@ uint32_t XpPlatformLocalFileTimeToFileTime(uint64_t localFileTime, uint64_t* fil
 
 uint32_t XpPlatformFileTimeToSystemTime(uint64_t fileTime, XpSystemTime* systemTime)
 {
-    if (systemTime == nullptr || fileTime >= kFileTimeLimit) return XpWinError::InvalidParameter;
-    const int64_t days = static_cast<int64_t>(fileTime / kTicksPerDay);
-    const int64_t ticks = static_cast<int64_t>(fileTime % kTicksPerDay);
-    int64_t year = 0;
-    int month = 0, day = 0;
-    CivilFromDays(days - kDaysFrom1601To1970, &year, &month, &day);
-    systemTime->year = static_cast<uint16_t>(year);
-    systemTime->month = static_cast<uint16_t>(month);
-    systemTime->day = static_cast<uint16_t>(day);
-    // 1 January 1601 was a Monday.
-    systemTime->dayOfWeek = static_cast<uint16_t>((days + 1) % 7);
-    systemTime->hour = static_cast<uint16_t>(ticks / (3600 * kTicksPerSecond));
-    systemTime->minute = static_cast<uint16_t>(ticks / (60 * kTicksPerSecond) % 60);
-    systemTime->second = static_cast<uint16_t>(ticks / kTicksPerSecond % 60);
-    systemTime->milliseconds = static_cast<uint16_t>(ticks / 10000 % 1000);
-    return XpWinError::Success;
+    return XpCalendar::SystemTimeFromFileTime(fileTime, systemTime) ? XpWinError::Success
+                                                                    : XpWinError::InvalidParameter;
 }
 
 uint32_t XpPlatformSystemTimeToFileTime(const XpSystemTime& systemTime, uint64_t* fileTime)
 {
-    if (fileTime == nullptr) return XpWinError::InvalidParameter;
-    const XpSystemTime& t = systemTime;
-    if (t.year < 1601 || t.year > 30827 || t.month < 1 || t.month > 12 || t.day < 1 ||
-        t.day > MonthLength(t.year, t.month) || t.hour > 23 || t.minute > 59 || t.second > 59 || t.milliseconds > 999)
-        return XpWinError::InvalidParameter;
-    const int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
-    const int64_t seconds = days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
-    *fileTime = static_cast<uint64_t>(seconds * kTicksPerSecond + t.milliseconds * 10000);
-    return XpWinError::Success;
+    return XpCalendar::FileTimeFromSystemTime(systemTime, fileTime) ? XpWinError::Success
+                                                                    : XpWinError::InvalidParameter;
 }

@@ -15,6 +15,8 @@
 
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformFiles.h"
+#include "platform/shared/XpCalendar.h"
+#include "platform/shared/XpPathRoot.h"
 
 namespace {
 HANDLE AsHandle(XpFileHandle handle)
@@ -24,14 +26,14 @@ HANDLE AsHandle(XpFileHandle handle)
 
 uint64_t FromFileTime(const FILETIME& time)
 {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return XpCalendar::JoinHalves(time.dwLowDateTime, time.dwHighDateTime);
 }
 
 FILETIME ToFileTime(uint64_t time)
 {
     FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(time);
-    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    result.dwLowDateTime = XpCalendar::LowHalf(time);
+    result.dwHighDateTime = XpCalendar::HighHalf(time);
     return result;
 }
 
@@ -69,25 +71,32 @@ private:
 // Seconds since 1 January 1970 (UTC), rounded down, from a file time.
 int64_t ToUnixSeconds(const FILETIME& time)
 {
-    constexpr int64_t kTicksPerSecond = 10000000;
-    constexpr int64_t kUnixEpoch = 116444736000000000;  // 1970-01-01 as a file time
-    const int64_t ticks = static_cast<int64_t>(FromFileTime(time)) - kUnixEpoch;
-    return ticks >= 0 ? ticks / kTicksPerSecond : -((-ticks + kTicksPerSecond - 1) / kTicksPerSecond);
+    int64_t seconds = 0;
+    XpCalendar::UnixFromFileTime(FromFileTime(time), &seconds, nullptr);
+    return seconds;
 }
 
-// The root that GetDiskFreeSpaceW accepts: "X:\" or "\\server\share\"; empty (the
-// current drive) for anything else.
-std::wstring RootOf(const wchar_t* path)
+XpPathRoot RootOf(const wchar_t* path)
 {
-    const std::wstring text(path);
-    if (text.size() >= 2 && text[1] == L':') return text.substr(0, 2) + L"\\";
-    if (text.size() > 2 && text[0] == L'\\' && text[1] == L'\\') {
-        const std::size_t server = text.find(L'\\', 2);
-        if (server == std::wstring::npos) return std::wstring();
-        const std::size_t share = text.find(L'\\', server + 1);
-        return (share == std::wstring::npos ? text : text.substr(0, share)) + L"\\";
+    return XpParsePathRoot(path, wcslen(path), XpPathStyle::Windows);
+}
+
+// The root folder that GetDiskFreeSpaceW accepts, always with its closing separator:
+// "X:\" for any path on a drive, "\\server\share\" or a device's "\\?\Volume{...}\";
+// empty (the current drive) for anything else.
+std::wstring RootFolderOf(const wchar_t* path)
+{
+    const XpPathRoot root = RootOf(path);
+    switch (root.kind) {
+        case XpRootKind::Drive:
+        case XpRootKind::DriveRelative:
+            return std::wstring(path + root.prefix, 2) + L"\\";
+        case XpRootKind::Share:
+        case XpRootKind::Device:
+            return std::wstring(path, root.length) + L"\\";
+        default:
+            return std::wstring();
     }
-    return std::wstring();
 }
 }  // namespace
 
@@ -289,8 +298,9 @@ uint32_t XpPlatformGetAllocationUnit(const XpChar* path, uint32_t* bytes)
     if (path == nullptr || bytes == nullptr) return XpWinError::InvalidParameter;
     // The NTFS volume data names the cluster size directly; it needs the volume device
     // "\\.\X:", which only a path with a drive letter has.
-    if (path[0] != 0 && path[1] == L':') {
-        const wchar_t device[] = {L'\\', L'\\', L'.', L'\\', path[0], L':', 0};
+    const XpPathRoot root = RootOf(path);
+    if (root.kind == XpRootKind::Drive || root.kind == XpRootKind::DriveRelative) {
+        const wchar_t device[] = {L'\\', L'\\', L'.', L'\\', path[root.prefix], L':', 0};
         const HANDLE volume = CreateFileW(device, 0, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (volume != INVALID_HANDLE_VALUE) {
             NTFS_VOLUME_DATA_BUFFER data;
@@ -304,10 +314,10 @@ uint32_t XpPlatformGetAllocationUnit(const XpChar* path, uint32_t* bytes)
             }
         }
     }
-    const std::wstring root = RootOf(path);
+    const std::wstring folder = RootFolderOf(path);
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (!GetDiskFreeSpaceW(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                           &clusters))
+    if (!GetDiskFreeSpaceW(folder.empty() ? nullptr : folder.c_str(), &sectorsPerCluster, &bytesPerSector,
+                           &freeClusters, &clusters))
         return LastError();
     const uint64_t unit = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
     if (unit == 0 || unit > UINT32_MAX) return XpWinError::InvalidFunction;

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The shell's answer for an error on the destination, which a delete has none of.
-constexpr int kErrorOnDestination = 0x10000;
-
 constexpr FILEOP_FLAGS kQuietFlags =
     FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
 static_assert(kQuietFlags == 0x654);
@@ -58,8 +55,9 @@ uint32_t XpPlatformMoveToRecycleBin(const XpChar* const* paths, std::size_t coun
     if (disabled) EnableWindow(operation.hwnd, TRUE);
     std::free(buffer);
 
-    if (answer != 0 && answer != kErrorOnDestination) return static_cast<uint32_t>(answer);
+    if (answer != 0 && answer != static_cast<int>(XpWinError::ShellErrorOnDestination))
+        return static_cast<uint32_t>(answer);
     // A request the user cancelled in the shell's confirmation left the items in place.
-    if (operation.fAnyOperationsAborted) return ERROR_CANCELLED;
+    if (operation.fAnyOperationsAborted) return XpWinError::Cancelled;
     return XpWinError::Success;
 }

@@ -1,45 +1,66 @@
 // Clock, local time and file times on Windows: the C run-time's 64-bit time functions and
 // the kernel's file-time conversions, with FILETIME packed into one 64-bit integer.
+//
+// The kernel shifts between UTC and local time without a range check: near either end of
+// the range of file times the shift wraps around (00:30 on 1 January 1601 local time, east
+// of UTC, comes back as a count near 2^64, reported as a success). Such results are
+// refused with InvalidParameter, as the Linux implementation refuses them, and so are
+// inputs that are no file times at all (2^63 or more).
 
 #include <time.h>
 #include <windows.h>
 
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformTime.h"
+#include "platform/shared/XpCalendar.h"
 
 namespace {
 FILETIME Unpack(uint64_t value)
 {
     FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(value & 0xFFFFFFFFu);
-    result.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    result.dwLowDateTime = XpCalendar::LowHalf(value);
+    result.dwHighDateTime = XpCalendar::HighHalf(value);
     return result;
 }
 
 uint64_t Pack(const FILETIME& value)
 {
-    return (static_cast<uint64_t>(value.dwHighDateTime) << 32) | value.dwLowDateTime;
-}
-
-bool IsLeapYear(unsigned year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// The documented limits of SYSTEMTIME that not every implementation of the kernel call
-// enforces (some accept 29 February of any year, or the year 30828): checked here so
-// that every system refuses the same fields.
-bool IsWithinDocumentedRange(const XpSystemTime& time)
-{
-    static constexpr uint16_t kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (time.year < 1601 || time.year > 30827 || time.month < 1 || time.month > 12 || time.day < 1) return false;
-    return time.day <= kLengths[time.month - 1] + (time.month == 2 && IsLeapYear(time.year) ? 1 : 0);
+    return XpCalendar::JoinHalves(value.dwLowDateTime, value.dwHighDateTime);
 }
 
 uint32_t LastErrorOrInvalid()
 {
     const DWORD error = GetLastError();
     return error != 0 ? static_cast<uint32_t>(error) : XpWinError::InvalidParameter;
+}
+
+XpSystemTime FromSystemTime(const SYSTEMTIME& from)
+{
+    XpSystemTime to;
+    to.year = from.wYear;
+    to.month = from.wMonth;
+    to.dayOfWeek = from.wDayOfWeek;
+    to.day = from.wDay;
+    to.hour = from.wHour;
+    to.minute = from.wMinute;
+    to.second = from.wSecond;
+    to.milliseconds = from.wMilliseconds;
+    return to;
+}
+
+using KernelShift = BOOL(WINAPI*)(const FILETIME*, LPFILETIME);
+
+// One of the kernel's shifts between UTC and local time, checked: the offset it applied
+// is taken from its answer (the difference modulo 2^64 is the true, small offset) and
+// applied again with the range check that the kernel lacks.
+uint32_t CheckedShift(KernelShift shift, uint64_t fileTime, uint64_t* result)
+{
+    if (result == nullptr || fileTime >= XpCalendar::kFileTimeLimit) return XpWinError::InvalidParameter;
+    const FILETIME source = Unpack(fileTime);
+    FILETIME shifted;
+    if (!shift(&source, &shifted)) return LastErrorOrInvalid();
+    const int64_t offset = static_cast<int64_t>(Pack(shifted) - fileTime);
+    return XpCalendar::ShiftFileTime(fileTime, offset, result) ? XpWinError::Success : XpWinError::InvalidParameter;
 }
 }  // namespace
 
@@ -55,24 +76,22 @@ bool XpPlatformLocalTime64(int64_t time, std::tm* out)
     return _localtime64_s(out, &instant) == 0;
 }
 
+void XpPlatformGetLocalTime(XpSystemTime* now)
+{
+    if (now == nullptr) return;
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    *now = FromSystemTime(local);
+}
+
 uint32_t XpPlatformFileTimeToLocalFileTime(uint64_t fileTime, uint64_t* localFileTime)
 {
-    if (localFileTime == nullptr) return XpWinError::InvalidParameter;
-    const FILETIME source = Unpack(fileTime);
-    FILETIME result;
-    if (!FileTimeToLocalFileTime(&source, &result)) return LastErrorOrInvalid();
-    *localFileTime = Pack(result);
-    return XpWinError::Success;
+    return CheckedShift(FileTimeToLocalFileTime, fileTime, localFileTime);
 }
 
 uint32_t XpPlatformLocalFileTimeToFileTime(uint64_t localFileTime, uint64_t* fileTime)
 {
-    if (fileTime == nullptr) return XpWinError::InvalidParameter;
-    const FILETIME source = Unpack(localFileTime);
-    FILETIME result;
-    if (!LocalFileTimeToFileTime(&source, &result)) return LastErrorOrInvalid();
-    *fileTime = Pack(result);
-    return XpWinError::Success;
+    return CheckedShift(LocalFileTimeToFileTime, localFileTime, fileTime);
 }
 
 uint32_t XpPlatformFileTimeToSystemTime(uint64_t fileTime, XpSystemTime* systemTime)
@@ -81,20 +100,16 @@ uint32_t XpPlatformFileTimeToSystemTime(uint64_t fileTime, XpSystemTime* systemT
     const FILETIME source = Unpack(fileTime);
     SYSTEMTIME result;
     if (!FileTimeToSystemTime(&source, &result)) return LastErrorOrInvalid();
-    systemTime->year = result.wYear;
-    systemTime->month = result.wMonth;
-    systemTime->dayOfWeek = result.wDayOfWeek;
-    systemTime->day = result.wDay;
-    systemTime->hour = result.wHour;
-    systemTime->minute = result.wMinute;
-    systemTime->second = result.wSecond;
-    systemTime->milliseconds = result.wMilliseconds;
+    *systemTime = FromSystemTime(result);
     return XpWinError::Success;
 }
 
 uint32_t XpPlatformSystemTimeToFileTime(const XpSystemTime& systemTime, uint64_t* fileTime)
 {
-    if (fileTime == nullptr || !IsWithinDocumentedRange(systemTime)) return XpWinError::InvalidParameter;
+    // The documented limits of SYSTEMTIME, which not every implementation of the kernel
+    // call enforces (some accept 29 February of any year, or the year 30828): checked
+    // here so that every system refuses the same fields.
+    if (fileTime == nullptr || !XpCalendar::IsValidSystemTime(systemTime)) return XpWinError::InvalidParameter;
     SYSTEMTIME source;
     source.wYear = systemTime.year;
     source.wMonth = systemTime.month;

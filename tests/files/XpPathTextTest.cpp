@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "TestSupport.h"
 #include "foundation/files/XpPathText.h"
 
 namespace {
@@ -134,11 +136,12 @@ TEST(XpPathText, GetPathRootOfPosixPaths)
 
 TEST(XpPathText, NativeRulesAreTheTargets)
 {
-#if defined(_WIN32)
-    EXPECT_EQ(XpPathSeparator(), XpChar('\\'));
-    EXPECT_EQ(A(GetPathRoot(XpString(XP_T("C:\\x")))), "C:\\");
-#else
-    EXPECT_EQ(XpPathSeparator(), XpChar('/'));
-    EXPECT_EQ(A(GetPathRoot(XpString(XP_T("/x")))), "/");
-#endif
+    // The standard library knows the target's own rules: its preferred separator, and the
+    // root it finds in a real absolute path.
+    EXPECT_EQ(XpPathSeparator(), XpChar(std::filesystem::path::preferred_separator));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    ASSERT_TRUE(folder.is_absolute());
+    EXPECT_EQ(A(GetPathRoot(kestrow_test::ToXp(folder))), A(kestrow_test::ToXp(folder.root_path())));
+    const std::filesystem::path current = std::filesystem::current_path();
+    EXPECT_EQ(A(GetPathRoot(kestrow_test::ToXp(current))), A(kestrow_test::ToXp(current.root_path())));
 }

@@ -37,7 +37,6 @@ std::array<int, 8> Fields(uint64_t fileTime)
     return {t.year, t.month, t.day, t.dayOfWeek, t.hour, t.minute, t.second, t.milliseconds};
 }
 
-#ifndef _WIN32
 uint64_t ToLocal(uint64_t utc)
 {
     uint64_t local = 0;
@@ -51,7 +50,6 @@ uint64_t ToUtc(uint64_t local)
     EXPECT_EQ(XpPlatformLocalFileTimeToFileTime(local, &utc), 0u);
     return utc;
 }
-#endif
 }  // namespace
 
 TEST(PlatformTime, SystemTimeAndFileTime)
@@ -125,6 +123,28 @@ TEST(PlatformTime, LocalTimeRoundTripsAndClock)
     EXPECT_TRUE(XpPlatformLocalTime64(32535215999, &fields));
     EXPECT_FALSE(XpPlatformLocalTime64(40000000000, &fields));
     EXPECT_FALSE(XpPlatformLocalTime64(now, nullptr));
+}
+
+TEST(PlatformTime, ShiftsStayWithinTheFileTimesEastOfUtc)
+{
+    const kestrow_test::ZoneEastOfUtc zone;
+    if (!zone.Active()) GTEST_SKIP() << "needs a process started with TZ=JST-9 (ctest: zone_east_of_utc)";
+    constexpr uint64_t kLimit = 1ULL << 63;
+    constexpr uint64_t kNineHours = 9 * kHour;
+
+    EXPECT_EQ(ToLocal(FileTime(Make(2024, 7, 1, 12))), FileTime(Make(2024, 7, 1, 21)));
+    EXPECT_EQ(ToUtc(FileTime(Make(2024, 7, 1, 21))), FileTime(Make(2024, 7, 1, 12)));
+
+    // The first nine local hours of 1601 have no UTC file time, and the last nine hours
+    // below 2^63 no local one; neither end wraps around.
+    EXPECT_EQ(ToUtc(kNineHours), 0u);
+    EXPECT_EQ(ToLocal(kLimit - kNineHours - 1), kLimit - 1);
+    uint64_t result = 5;
+    for (const uint64_t local : {uint64_t{0}, kHour / 2, kNineHours - 1, kLimit, ~uint64_t{0}})
+        EXPECT_EQ(XpPlatformLocalFileTimeToFileTime(local, &result), XpWinError::InvalidParameter) << local;
+    for (const uint64_t utc : {kLimit - kNineHours, kLimit - 1, kLimit, ~uint64_t{0}})
+        EXPECT_EQ(XpPlatformFileTimeToLocalFileTime(utc, &result), XpWinError::InvalidParameter) << utc;
+    EXPECT_EQ(result, 5u);
 }
 
 #ifndef _WIN32

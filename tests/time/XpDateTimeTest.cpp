@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <climits>
 #include <ctime>
 #include <limits>
@@ -160,12 +161,27 @@ TEST(XpDateTime, HalfSecondBeforeMidnightReadsAsTheNextDay)
 
 TEST(XpDateTime, NowIsACurrentLocalTime)
 {
+    // Two sources that share nothing with the clock and zone chain of Now: the system's
+    // own local clock (GetLocalTime; on Linux the real-time clock read through
+    // localtime_r), and the standard library's UTC clock for the way back to UTC.
+    XpSystemTime before{}, after{};
+    XpPlatformGetLocalTime(&before);
     const XpDateTime now = XpDateTime::Now();
+    const auto utcNow = std::chrono::system_clock::now();
+    XpPlatformGetLocalTime(&after);
+
     ASSERT_TRUE(now.IsValid());
-    EXPECT_GE(Read(now)[0], 2024);
-    std::tm local{};
-    ASSERT_TRUE(XpPlatformLocalTime64(XpPlatformTime64(), &local));
-    EXPECT_NEAR(XpDateTime(local).GetValue(), now.GetValue(), 5.0 / 86400.0);
+    const XpDateTime earliest(before.year, before.month, before.day, before.hour, before.minute, before.second);
+    const XpDateTime latest(after.year, after.month, after.day, after.hour, after.minute, after.second);
+    ASSERT_TRUE(earliest.IsValid() && latest.IsValid());
+    constexpr double kSecond = 1.0 / 86400.0;
+    EXPECT_GE(now.GetValue(), earliest.GetValue() - kSecond);
+    EXPECT_LE(now.GetValue(), latest.GetValue() + kSecond);
+
+    // 1 January 1970 is 11644473600 seconds after 1 January 1601, where file times start.
+    const int64_t unixSeconds = std::chrono::duration_cast<std::chrono::seconds>(utcNow.time_since_epoch()).count();
+    const int64_t fileSeconds = static_cast<int64_t>(now.ToFileTime() / 10000000);
+    EXPECT_NEAR(static_cast<double>(fileSeconds - 11644473600LL), static_cast<double>(unixSeconds), 2.0);
 }
 
 TEST(XpDateTime, ToFileTimeAndBackThroughThePlatform)
@@ -204,7 +220,34 @@ TEST(XpDateTime, ToFileTimeAndBackThroughThePlatform)
     EXPECT_EQ(utc.hour, 10);
     ASSERT_EQ(XpPlatformFileTimeToSystemTime(XpDateTime(2024, 1, 15, 12, 0, 0).ToFileTime(), &utc), 0u);
     EXPECT_EQ(utc.hour, 11);
-    // 1 January 1601 00:30 local lies before the first file time.
-    EXPECT_EQ(XpDateTime(1601, 1, 1, 0, 30, 0).ToFileTime(), 0u);
 #endif
+}
+
+TEST(XpDateTime, ToFileTimeEastOfUtc)
+{
+    const kestrow_test::ZoneEastOfUtc zone;
+    if (!zone.Active()) GTEST_SKIP() << "needs a process started with TZ=JST-9 (ctest: zone_east_of_utc)";
+    constexpr uint64_t kSecond = 10000000;
+
+    // Nine hours east, local times before 09:00 on 1 January 1601 lie before the first
+    // file time: refused, never wrapped around.
+    for (const int hour : {0, 8}) {
+        uint64_t fileTime = 12345;
+        EXPECT_FALSE(XpDateTime(1601, 1, 1, hour, 30, 0).ToFileTime(&fileTime)) << hour;
+        EXPECT_EQ(fileTime, 0u);
+    }
+    uint64_t fileTime = 12345;
+    EXPECT_FALSE(XpDateTime(1601, 1, 1, 8, 59, 59).ToFileTime(&fileTime));
+    EXPECT_TRUE(XpDateTime(1601, 1, 1, 9, 0, 0).ToFileTime(&fileTime));
+    EXPECT_EQ(fileTime, 0u);
+    EXPECT_EQ(XpDateTime(1601, 1, 1, 9, 0, 1).ToFileTime(), kSecond);
+    EXPECT_EQ(XpDateTime(1601, 1, 2, 0, 0, 0).ToFileTime(), 15 * 3600 * kSecond);
+
+    XpSystemTime utc{};
+    ASSERT_EQ(XpPlatformFileTimeToSystemTime(XpDateTime(2024, 7, 1, 12, 0, 0).ToFileTime(), &utc), 0u);
+    EXPECT_EQ((Fields{utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second, utc.dayOfWeek}),
+              (Fields{2024, 7, 1, 3, 0, 0, 1}));
+    ASSERT_EQ(XpPlatformFileTimeToSystemTime(XpDateTime(2024, 3, 1, 5, 0, 0).ToFileTime(), &utc), 0u);
+    EXPECT_EQ((Fields{utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second, utc.dayOfWeek}),
+              (Fields{2024, 2, 29, 20, 0, 0, 4}));
 }
