@@ -3,11 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/PlatformVersion.h"
 #include "platform/shared/XpKernelRelease.h"
 #include "update/OperatingSystem.h"
 
 namespace {
+
+std::string Narrow(const XpString& text)
+{
+    return text.ToNarrow().GetString();
+}
 
 XpOsVersion Windows(uint32_t major, uint32_t minor, uint8_t productType = XpOs::NtWorkstation)
 {
@@ -113,10 +120,10 @@ TEST(SupportedSystem, VersionText)
 {
     XpOsVersion os = Windows(6, 1);
     os.buildNumber = 7601;
-    EXPECT_EQ(FormatOsVersion(os), XpString(XP_T("6.1.7601")));
+    EXPECT_EQ(Narrow(FormatOsVersion(os)), "6.1.7601");
     os.buildNumber = 0x0A280950;  // only the low 16 bits count
-    EXPECT_EQ(FormatOsVersion(os), XpString(XP_T("6.1.2384")));
-    EXPECT_EQ(FormatOsVersion(XpOsVersion()), XpString(XP_T("0.0.0")));
+    EXPECT_EQ(Narrow(FormatOsVersion(os)), "6.1.2384");
+    EXPECT_EQ(Narrow(FormatOsVersion(XpOsVersion())), "0.0.0");
 }
 
 TEST(SupportedSystem, KernelReleaseNumbers)

@@ -126,28 +126,31 @@ TEST(XpExecutableImage, FindsTheVersionSectionOfElfImages)
     EXPECT_FALSE(Find(ElfImage(kXpVersionSectionName, 8, contents), block));  // no bytes in the file
 }
 
-// Every prefix of a file and every byte of its headers changed: the reader answers, and a
-// block it finds lies inside the file. The sanitizer build catches reads outside.
+// Every prefix of a file and every byte of it changed: the reader answers without reading
+// outside the file (the sanitizer build watches the reads), and the whole file still
+// gives its block.
 TEST(XpExecutableImage, DamagedFilesNeverLeadOutside)
 {
     const std::vector<unsigned char> pe = FixtureBytes("several");
     const std::vector<unsigned char> elf = ElfImage(kXpVersionSectionName, 1, std::vector<unsigned char>(40, 7));
     for (const std::vector<unsigned char>* whole : {&pe, &elf}) {
+        std::vector<unsigned char> block;
+        ASSERT_TRUE(Find(*whole, block));
         for (size_t size = 0; size < whole->size(); ++size) {
             const std::vector<unsigned char> cut(whole->begin(), whole->begin() + static_cast<std::ptrdiff_t>(size));
-            std::vector<unsigned char> block;
             if (Find(cut, block)) {
-                EXPECT_TRUE(Within(cut, block)) << size;
+                EXPECT_LE(block.size(), size);
             }
         }
-        for (size_t at = 0; at < std::min<size_t>(whole->size(), 0x400); ++at) {
-            for (const unsigned char value : {0x00, 0x7F, 0xFF}) {
-                std::vector<unsigned char> changed = *whole;
+        std::vector<unsigned char> changed = *whole;
+        for (size_t at = 0; at < changed.size(); ++at) {
+            for (const unsigned char value : {0x00, 0xFF}) {
+                const unsigned char was = changed[at];
                 changed[at] = value;
-                std::vector<unsigned char> block;
                 if (Find(changed, block)) {
-                    EXPECT_TRUE(Within(changed, block)) << at;
+                    EXPECT_LE(block.size(), changed.size());
                 }
+                changed[at] = was;
             }
         }
     }

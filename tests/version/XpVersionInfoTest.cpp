@@ -16,6 +16,11 @@
 
 namespace {
 
+std::string Narrow(const XpString& text)
+{
+    return text.ToNarrow().GetString();
+}
+
 using kestrow_test::ToFs;
 using kestrow_test::ToXp;
 
@@ -39,13 +44,13 @@ XpString FixtureFileVersion(const std::string& name, uint32_t codePage)
 TEST(XpVersionInfo, TranslationTableChoosesTheAnsiCodePageEntryElseTheFirst)
 {
     // Code page 1200 only: entry 0, whatever the ANSI code page.
-    EXPECT_EQ(FixtureFileVersion("only1200", 1252), XpString(XP_T("2.0.1200")));
-    EXPECT_EQ(FixtureFileVersion("only1200", 932), XpString(XP_T("2.0.1200")));
+    EXPECT_EQ(Narrow(FixtureFileVersion("only1200", 1252)), "2.0.1200");
+    EXPECT_EQ(Narrow(FixtureFileVersion("only1200", 932)), "2.0.1200");
 
     // Several entries: the first of the ANSI code page, else entry 0.
-    EXPECT_EQ(FixtureFileVersion("several", 1252), XpString(XP_T("entry2-1252")));
-    EXPECT_EQ(FixtureFileVersion("several", 932), XpString(XP_T("entry1-932")));
-    EXPECT_EQ(FixtureFileVersion("several", 65001), XpString(XP_T("entry0-1200")));
+    EXPECT_EQ(Narrow(FixtureFileVersion("several", 1252)), "entry2-1252");
+    EXPECT_EQ(Narrow(FixtureFileVersion("several", 932)), "entry1-932");
+    EXPECT_EQ(Narrow(FixtureFileVersion("several", 65001)), "entry0-1200");
 
     // No translation table: nothing, although a string table is there.
     EXPECT_TRUE(FixtureFileVersion("notable", 1200).IsEmpty());
@@ -54,20 +59,20 @@ TEST(XpVersionInfo, TranslationTableChoosesTheAnsiCodePageEntryElseTheFirst)
 TEST(XpVersionInfo, FixedCombinationsWhenTheTableLeadsNowhere)
 {
     // Code pages are the outer loop: 932 with language 0421 comes before 1200 with 0401.
-    EXPECT_EQ(FixtureFileVersion("fallbackorder", 1252), XpString(XP_T("fallback-932-0421")));
+    EXPECT_EQ(Narrow(FixtureFileVersion("fallbackorder", 1252)), "fallback-932-0421");
     // The last combination is tried; a language outside the list is not.
-    EXPECT_EQ(FixtureFileVersion("fallbacklast", 1252), XpString(XP_T("fallback-1256-100c")));
+    EXPECT_EQ(Narrow(FixtureFileVersion("fallbacklast", 1252)), "fallback-1256-100c");
     EXPECT_TRUE(FixtureFileVersion("fallbackmiss", 1252).IsEmpty());
     // A translation table of 2 bytes has no entry 0 to read: straight to the combinations.
-    EXPECT_EQ(FixtureFileVersion("shorttable", 1252), XpString(XP_T("short")));
+    EXPECT_EQ(Narrow(FixtureFileVersion("shorttable", 1252)), "short");
 }
 
 TEST(XpVersionInfo, FileVersionStringUsesTheSystemCodePage)
 {
     const uint32_t acp = XpPlatformAnsiCodePage();
-    const XpChar* expected = acp == 1252 ? XP_T("entry2-1252") : acp == 932 ? XP_T("entry1-932") : XP_T("entry0-1200");
-    EXPECT_EQ(GetFileVersionString(Fixture("several").GetString()), XpString(expected));
-    EXPECT_EQ(GetModuleVersion(Fixture("only1200").GetString()), XpString(XP_T("2.0.1200")));
+    const char* expected = acp == 1252 ? "entry2-1252" : acp == 932 ? "entry1-932" : "entry0-1200";
+    EXPECT_EQ(Narrow(GetFileVersionString(Fixture("several").GetString())), expected);
+    EXPECT_EQ(Narrow(GetModuleVersion(Fixture("only1200").GetString())), "2.0.1200");
 }
 
 class XpVersionInfoFiles : public kestrow_test::TempFolderTest {};
@@ -98,7 +103,7 @@ TEST(XpVersionInfo, TheRunningProgramCarriesTheProductVersionResource)
     EXPECT_TRUE(std::filesystem::is_regular_file(selfPath));
     EXPECT_EQ(selfPath.stem().string(), "kestrow_tests");
 
-    EXPECT_EQ(GetModuleVersion(nullptr), XpString(XP_T("1.1.00.03150")));
+    EXPECT_EQ(Narrow(GetModuleVersion(nullptr)), "1.1.00.03150");
     std::vector<unsigned char> block;
     ASSERT_EQ(XpPlatformReadVersionBlock(self.GetString(), block), 0u);
     const struct {
@@ -120,7 +125,7 @@ TEST(XpVersionInfo, TheRunningProgramCarriesTheProductVersionResource)
 #else
     const std::filesystem::path program = ProgramFolder().parent_path() / "app" / "kestrow";
 #endif
-    EXPECT_EQ(GetFileVersionString(ToXp(program).GetString()), XpString(XP_T("1.1.00.03150")));
+    EXPECT_EQ(Narrow(GetFileVersionString(ToXp(program).GetString())), "1.1.00.03150");
 }
 
 // Hand-made blocks for what no resource compiler writes.
@@ -133,7 +138,7 @@ TEST(XpVersionInfo, OddTablesAndLongTexts)
     root.children.push_back(
         {u"StringFileInfo", {}, true, {{u"040904b0", {}, true, {VersionNode::String(u"FileVersion", u"odd")}}}});
     root.children.push_back({u"VarFileInfo", {}, true, {{u"Translation", {0x09, 0x04, 0xB0}, false, {}}}});
-    EXPECT_EQ(GetVersionBlockString(BuildVersionBlock(root), XP_T("FileVersion"), 1252), XpString(XP_T("odd")));
+    EXPECT_EQ(Narrow(GetVersionBlockString(BuildVersionBlock(root), XP_T("FileVersion"), 1252)), "odd");
 
     // A text longer than the buffer comes back cut to 255 characters.
     const std::u16string longText(300, u'7');
