@@ -50,7 +50,8 @@ if(found STREQUAL "")
 endif()
 
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${found}")
-string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n    " bytes "${bytes}")
+string(REPEAT "0x[0-9a-f][0-9a-f]," 16 row)  # sixteen bytes a line
+string(REGEX REPLACE "(${row})" "\\1\n    " bytes "${bytes}")
 file(WRITE "${OUT}.tmp" "// Generated from ${RES} by cmake/VersionSection.cmake: do not edit.
 // The program's version block, in the section where its own version reader finds it.
 alignas(4) __attribute__((section(\".vsversioninfo\"), used)) extern const unsigned char kXpVersionBlock[] = {
