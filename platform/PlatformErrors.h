@@ -48,6 +48,8 @@ inline constexpr uint32_t WsaNotEmpty = 10066;
 // Not a GetLastError value: the shell's answer to a file operation that failed on its
 // destination (ERRORONDEST), which a delete has none of.
 inline constexpr uint32_t ShellErrorOnDestination = 0x10000;
+// The file has no resource of the asked type (a file without a version resource).
+inline constexpr uint32_t ResourceTypeNotFound = 1813;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

@@ -5,6 +5,8 @@
 // locale from the environment at start. Characters that the code page cannot hold
 // become its replacement character ('?'); invalid input bytes become U+FFFD.
 
+#include <cstdint>
+
 #include "platform/XpChar.h"
 
 // Both behave like the Windows calls: srcLen -1 converts up to and including the
@@ -16,3 +18,8 @@ int XpPlatformWideToAnsi(const XpChar* src, int srcLen, char* dst, int dstCount)
 // Number of bytes of the ANSI character that begins with this byte: 1 for a single-byte
 // character, 2 for a lead byte of a double-byte code page, 2 to 4 for a UTF-8 lead byte.
 int XpPlatformAnsiCharLength(unsigned char firstByte);
+
+// The number of the ANSI code page, as GetACP gives it (1252, 932, 65001 for UTF-8, ...).
+// Linux: the number of the Windows code page that matches the locale's codeset; 0 for a
+// codeset that has none.
+uint32_t XpPlatformAnsiCodePage();

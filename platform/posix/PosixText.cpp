@@ -467,3 +467,29 @@ int XpPosixAnsiCharLengthIn(const char* codesetName, unsigned char firstByte)
 {
     return CharLength(Describe(codesetName), firstByte);
 }
+
+uint32_t XpPlatformAnsiCodePage()
+{
+    struct Known {
+        const char* codeset;  // canonical spelling
+        uint32_t codePage;
+    };
+    static constexpr Known kKnown[] = {
+        {"UTF8", 65001},     {"ANSIX341968", 20127}, {"ASCII", 20127},    {"USASCII", 20127},    {"ISO88591", 28591},
+        {"ISO88592", 28592}, {"ISO88595", 28595},    {"ISO88597", 28597}, {"ISO88599", 28599},   {"ISO885915", 28605},
+        {"CP1250", 1250},    {"CP1251", 1251},       {"CP1252", 1252},    {"CP1253", 1253},      {"CP1254", 1254},
+        {"CP1255", 1255},    {"CP1256", 1256},       {"CP1257", 1257},    {"WINDOWS1252", 1252}, {"SHIFTJIS", 932},
+        {"SJIS", 932},       {"CP932", 932},         {"WINDOWS31J", 932}, {"EUCJP", 20932},      {"GBK", 936},
+        {"CP936", 936},      {"GB2312", 936},        {"EUCCN", 936},      {"GB18030", 54936},    {"BIG5", 950},
+        {"BIG5HKSCS", 950},  {"CP950", 950},         {"EUCKR", 949},      {"CP949", 949},        {"UHC", 949},
+        {"KOI8R", 20866},    {"KOI8U", 21866},
+    };
+    static const uint32_t codePage = [] {
+        const std::string canonical = Canonical(LocaleCodeset().name.c_str());
+        for (const Known& known : kKnown) {
+            if (canonical == known.codeset) return known.codePage;
+        }
+        return 0u;
+    }();
+    return codePage;
+}

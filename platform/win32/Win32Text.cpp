@@ -27,3 +27,8 @@ int XpPlatformAnsiCharLength(unsigned char firstByte)
     }
     return IsDBCSLeadByte(firstByte) ? 2 : 1;
 }
+
+uint32_t XpPlatformAnsiCodePage()
+{
+    return GetACP();
+}
