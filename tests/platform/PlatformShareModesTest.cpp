@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -20,12 +23,6 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
@@ -214,54 +211,57 @@ TEST_F(PlatformShareModes, OpensThatArriveTogetherNeverBothGetIn)
 }
 
 // The other process: a copy of this test program, started with the holder variable set
-// to "<access> <share> <path>" requests joined by "|", opens each file as asked, writes
-// the results of the opens as one line to its output, keeps the files open until its
-// input ends, and exits; the tests never run in it. This runs while the program's static
-// objects are made, before the tests.
+// to a release file's path followed by "|<access> <share> <path>" for each file, opens
+// each file as asked, writes the results of the opens as one line, keeps the files open
+// until the release file appears, and exits; the tests never run in it. This runs while
+// the program's static objects are made, before the tests.
 struct Hold {
     fs::path path;
     uint32_t access, share;
 };
 
 #if defined(_WIN32)
-std::wstring HolderRequest()
+fs::path ThisProgram()
 {
-    wchar_t value[8192];
-    const DWORD length = GetEnvironmentVariableW(L"KESTROW_SHARE_HOLDER", value, 8192);
-    return length == 0 || length >= 8192 ? std::wstring() : std::wstring(value, length);
+    wchar_t program[MAX_PATH];
+    return fs::path(std::wstring(program, GetModuleFileNameW(nullptr, program, MAX_PATH)));
 }
-
-void AnswerAndWait(const std::string& line)
+FILE* StartProgram(const fs::path& program)
 {
-    DWORD done = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &done, nullptr);
-    char byte;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &done, nullptr) && done == 1) {
-    }
+    return _wpopen(program.wstring().c_str(), L"rb");
+}
+void SetRequest(const std::string& value)
+{
+    _putenv_s(kHolderVariable, value.c_str());
 }
 #else
-std::string HolderRequest()
+fs::path ThisProgram()
 {
-    const char* value = std::getenv(kHolderVariable);
-    return value == nullptr ? std::string() : std::string(value);
+    return fs::read_symlink("/proc/self/exe");
 }
-
-void AnswerAndWait(const std::string& line)
+FILE* StartProgram(const fs::path& program)
 {
-    if (write(STDOUT_FILENO, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return;
-    char byte;
-    while (read(STDIN_FILENO, &byte, 1) == 1) {
-    }
+    return popen(("'" + program.string() + "'").c_str(), "r");
+}
+void SetRequest(const std::string& value)
+{
+    if (value.empty())
+        unsetenv(kHolderVariable);
+    else
+        setenv(kHolderVariable, value.c_str(), 1);
 }
 #endif
 
 bool HoldWhenAsked()
 {
-    const auto request = HolderRequest();
-    if (request.empty()) return false;
+    const char* value = std::getenv(kHolderVariable);
+    if (value == nullptr || value[0] == 0) return false;
+    const std::string request(value);
+    std::size_t at = request.find('|');
+    const fs::path release = request.substr(0, at);
     std::vector<XpFileHandle> handles;
     std::string answer;
-    for (std::size_t at = 0; at < request.size();) {
+    while (at++ < request.size()) {
         const std::size_t end = std::min(request.find('|', at), request.size());
         const std::size_t first = request.find(' ', at), second = request.find(' ', first + 1);
         const auto access = static_cast<uint32_t>(std::stoul(request.substr(at, first - at)));
@@ -272,9 +272,13 @@ bool HoldWhenAsked()
             XpPlatformCreateFile(path.c_str(), access, share, XpFileOpen::OpenExisting, XpFileAttr::Normal, &handle);
         if (rc == XpWinError::Success) handles.push_back(handle);
         answer += std::to_string(rc) + " ";
-        at = end + 1;
+        at = end;
     }
-    AnswerAndWait(answer + "\n");
+    std::printf("%s\n", answer.c_str());
+    std::fflush(stdout);
+    // A copy whose test went away ends on its own after a while.
+    for (int wait = 0; wait < 3000 && !fs::exists(release); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     for (const XpFileHandle handle : handles) XpPlatformCloseFile(handle);
     std::_Exit(0);
 }
@@ -284,146 +288,45 @@ bool HoldWhenAsked()
 // A copy of this program that holds files open, as above.
 class HolderProcess {
 public:
-    HolderProcess() = default;
+    explicit HolderProcess(fs::path release) : m_release(std::move(release)) {}
     HolderProcess(const HolderProcess&) = delete;
     HolderProcess& operator=(const HolderProcess&) = delete;
     ~HolderProcess() { Stop(); }
 
     // Starts the copy and waits for its opens; their results, or nothing when the copy
     // could not be started or gave no answer.
-    std::vector<uint32_t> Start(const std::vector<Hold>& holds);
-    // Ends the copy's input, so that it closes the files and exits, and waits for it.
-    void Stop();
-
-private:
-    static std::string Request(const std::vector<Hold>& holds)
+    std::vector<uint32_t> Start(const std::vector<Hold>& holds)
     {
-        std::string request;
+        std::string request = m_release.string();
         for (const Hold& hold : holds)
-            request += (request.empty() ? "" : "|") + std::to_string(hold.access) + " " + std::to_string(hold.share) +
-                       " " + hold.path.string();
-        return request;
-    }
-    static std::vector<uint32_t> Parse(const std::string& line)
-    {
+            request += "|" + std::to_string(hold.access) + " " + std::to_string(hold.share) + " " + hold.path.string();
+        SetRequest(request);
+        m_output = StartProgram(ThisProgram());
+        SetRequest("");
         std::vector<uint32_t> results;
-        std::size_t at = 0;
-        for (std::size_t space; (space = line.find(' ', at)) != std::string::npos; at = space + 1)
-            results.push_back(static_cast<uint32_t>(std::stoul(line.substr(at, space - at))));
+        char line[256];
+        if (m_output == nullptr || std::fgets(line, sizeof line, m_output) == nullptr) return results;
+        std::istringstream answer(line);
+        for (uint32_t result; answer >> result;) results.push_back(result);
         return results;
     }
+    // Lets the copy close the files and exit, and waits for it.
+    void Stop()
+    {
+        if (m_output == nullptr) return;
+        kestrow_test::WriteWholeFile(m_release, "");
 #if defined(_WIN32)
-    HANDLE m_process = nullptr;
-    HANDLE m_input = nullptr;
-    HANDLE m_output = nullptr;
+        _pclose(m_output);
 #else
-    pid_t m_pid = -1;
-    int m_input = -1;
-    int m_output = -1;
+        pclose(m_output);
 #endif
+        m_output = nullptr;
+    }
+
+private:
+    fs::path m_release;
+    FILE* m_output = nullptr;
 };
-
-#if defined(_WIN32)
-std::vector<uint32_t> HolderProcess::Start(const std::vector<Hold>& holds)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE childInput = nullptr, childOutput = nullptr;
-    if (!CreatePipe(&childInput, &m_input, &inherit, 0)) return {};
-    if (!CreatePipe(&m_output, &childOutput, &inherit, 0)) return {};
-    SetHandleInformation(m_input, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(m_output, HANDLE_FLAG_INHERIT, 0);
-
-    wchar_t program[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(program, length) + L"\"";
-    const std::string request = Request(holds);
-    SetEnvironmentVariableW(L"KESTROW_SHARE_HOLDER", std::wstring(request.begin(), request.end()).c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info = {};
-    const BOOL started =
-        CreateProcessW(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    SetEnvironmentVariableW(L"KESTROW_SHARE_HOLDER", nullptr);
-    CloseHandle(childInput);
-    CloseHandle(childOutput);
-    if (!started) return {};
-    CloseHandle(info.hThread);
-    m_process = info.hProcess;
-
-    std::string line;
-    char c;
-    DWORD done = 0;
-    while (ReadFile(m_output, &c, 1, &done, nullptr) && done == 1 && c != '\n') line += c;
-    return Parse(line);
-}
-
-void HolderProcess::Stop()
-{
-    if (m_input != nullptr) CloseHandle(m_input);
-    if (m_process != nullptr) {
-        WaitForSingleObject(m_process, 10000);
-        CloseHandle(m_process);
-    }
-    if (m_output != nullptr) CloseHandle(m_output);
-    m_input = m_output = m_process = nullptr;
-}
-#else
-std::vector<uint32_t> HolderProcess::Start(const std::vector<Hold>& holds)
-{
-    int input[2], output[2];
-    if (pipe2(input, O_CLOEXEC) != 0) return {};
-    if (pipe2(output, O_CLOEXEC) != 0) {
-        close(input[0]);
-        close(input[1]);
-        return {};
-    }
-    m_input = input[1];
-    m_output = output[0];
-
-    std::vector<std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
-    variables.push_back(std::string(kHolderVariable) + "=" + Request(holds));
-    std::vector<char*> environment;
-    for (std::string& variable : variables) environment.push_back(variable.data());
-    environment.push_back(nullptr);
-    char program[] = "/proc/self/exe";
-    char* arguments[] = {program, nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    const int error = posix_spawn(&m_pid, program, &actions, nullptr, arguments, environment.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(input[0]);
-    close(output[1]);
-    if (error != 0) {
-        m_pid = -1;
-        return {};
-    }
-
-    std::string line;
-    char c;
-    while (read(m_output, &c, 1) == 1 && c != '\n') line += c;
-    return Parse(line);
-}
-
-void HolderProcess::Stop()
-{
-    if (m_input >= 0) close(m_input);
-    if (m_pid > 0) {
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-    }
-    if (m_output >= 0) close(m_output);
-    m_input = m_output = -1;
-    m_pid = -1;
-}
-#endif
 
 TEST_F(PlatformShareModes, AnOpenInAnotherProcessHoldsOffTheSameCases)
 {
@@ -440,7 +343,7 @@ TEST_F(PlatformShareModes, AnOpenInAnotherProcessHoldsOffTheSameCases)
         WriteBytes(name, "content");
         holds[i].path = Native(name).make_preferred();
     }
-    HolderProcess holder;
+    HolderProcess holder(Native("release"));
     ASSERT_EQ(holder.Start(holds), std::vector<uint32_t>(holds.size(), 0u));
     for (const Hold& held : holds) {
         const XpPlatformString file = ToPlatform(held.path);
