@@ -3,7 +3,8 @@
 // Windows: CreateFileW, ReadFile, FindFirstFileW, GetFileAttributesW, ... directly.
 // Linux: POSIX calls with UTF-16 paths converted to UTF-8 file names, errno translated
 // into Windows error numbers; attributes are derived (read-only = no owner write bit,
-// hidden = name beginning with "."); share modes become advisory flock locks.
+// hidden = name beginning with "."); share modes hold among the processes that use this
+// library, kept as open-file-description locks on marker bytes (PosixShareModes.h).
 //
 // Every operation that can fail returns 0 or a Windows error number (PlatformErrors.h).
 
@@ -30,6 +31,9 @@ inline constexpr uint32_t Invalid = 0xFFFFFFFF;
 namespace XpFileOpen {
 inline constexpr uint32_t GenericRead = 0x80000000;
 inline constexpr uint32_t GenericWrite = 0x40000000;
+// DELETE: the right to delete or rename the file, which share modes govern like reading
+// and writing.
+inline constexpr uint32_t Delete = 0x00010000;
 inline constexpr uint32_t ShareRead = 0x1;
 inline constexpr uint32_t ShareWrite = 0x2;
 inline constexpr uint32_t ShareDelete = 0x4;
@@ -42,11 +46,12 @@ inline constexpr uint32_t SequentialScan = 0x08000000;
 inline constexpr uint32_t RandomAccess = 0x10000000;
 }  // namespace XpFileOpen
 
-// Opens or creates a file. access: GenericRead / GenericWrite or 0 (query only: size and
-// times, no data). Linux: an open that denies other writers (share mode without
-// ShareWrite) holds an advisory lock for as long as it is open: exclusive when it writes
-// itself, shared when it only reads; a conflicting open fails with SharingViolation.
-// Query-only opens take no lock.
+// Opens or creates a file. access: GenericRead / GenericWrite / Delete or 0 (query only:
+// size and times, no data). Share modes follow Windows on both targets: an open that asks
+// for an access another open does not share, or does not share an access another open
+// holds, fails with SharingViolation, and so does DeleteFile of a file that an open does
+// not share delete on. Query-only opens neither check nor hold anything. On Linux this
+// holds among the processes that use this library; other programs are not held back.
 uint32_t XpPlatformCreateFile(const XpChar* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                               uint32_t flagsAndAttributes, XpFileHandle* handle);
 uint32_t XpPlatformCloseFile(XpFileHandle handle);

@@ -1,5 +1,6 @@
 #include "foundation/files/XpDir.h"
 
+#include <cstdint>
 #include <new>
 
 #include "foundation/files/XpFile.h"
@@ -236,5 +237,8 @@ int64_t XpDir::GetSizeOnDisk(int64_t size)
     if (size <= 0) return 0;
     const uint64_t bytes = static_cast<uint64_t>(size);
     const uint64_t units = bytes / unit + (bytes % unit != 0 ? 1 : 0);
-    return static_cast<int64_t>(units * unit);
+    // Within a unit of the largest size, rounding up passes what the answer can hold: it
+    // stays at the largest size instead of turning negative.
+    const uint64_t rounded = units * unit;
+    return rounded > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(rounded);
 }

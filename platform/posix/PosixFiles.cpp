@@ -1,11 +1,10 @@
 // Files, attributes, deletes, C run-time style creation, times and volume space on
 // Linux, following the Windows rules wherever a caller could tell the difference: the
 // same error numbers, read-only files that cannot be written or deleted, directories
-// that cannot be opened as files, and share modes (below).
+// that cannot be opened as files, and share modes (PosixShareModes.h).
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <time.h>
@@ -19,6 +18,7 @@
 #include "platform/PlatformFiles.h"
 #include "platform/posix/PosixCommon.h"
 #include "platform/posix/PosixFileInfo.h"
+#include "platform/posix/PosixShareModes.h"
 
 namespace {
 constexpr std::size_t kMaxTransfer = 1u << 30;
@@ -39,42 +39,6 @@ uint32_t HandleError(int fd, int error)
 bool IsReadOnlyMode(mode_t mode)
 {
     return (mode & S_IWUSR) == 0;
-}
-
-// One flock attempt without waiting. A conflict may be another open's momentary probe
-// (see ApplyShareMode), so a refusal is asked again a few times, a millisecond apart,
-// before it counts.
-bool TryFlock(int fd, int operation)
-{
-    for (int attempt = 0;; ++attempt) {
-        if (flock(fd, operation | LOCK_NB) == 0) return true;
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) return true;  // a file system without locks: nothing to honour
-        if (attempt == 3) return false;
-        const struct timespec pause = {0, 1000000};
-        nanosleep(&pause, nullptr);
-    }
-}
-
-// Share modes. Linux has none, so they are kept as advisory flock locks on the open
-// file: an open that denies other writers (a share mode without ShareWrite) holds a lock
-// for as long as its handle is open, exclusive when it asks for write access itself and
-// shared when it only reads, so that a conflicting open fails with SharingViolation. A
-// writer that lets others write holds nothing but checks, with a momentary exclusive
-// lock, that no open denying writers exists. Query-only opens take no lock. The locks
-// bind only processes that use this service, which is where the system relies on
-// exclusive access (its own downloads, hives and work files); other programs are not
-// held back by them.
-uint32_t ApplyShareMode(int fd, bool writes, uint32_t shareMode)
-{
-    if ((shareMode & XpFileOpen::ShareWrite) == 0) {
-        return TryFlock(fd, writes ? LOCK_EX : LOCK_SH) ? XpWinError::Success : XpWinError::SharingViolation;
-    }
-    if (writes) {
-        if (!TryFlock(fd, LOCK_EX)) return XpWinError::SharingViolation;
-        flock(fd, LOCK_UN);
-    }
-    return XpWinError::Success;
 }
 
 uint32_t OpenError(int error, const std::string& name)
@@ -177,10 +141,10 @@ uint32_t XpPlatformCreateFile(const XpChar* path, uint32_t access, uint32_t shar
     const bool pathOnly = statusFlags != -1 && (statusFlags & O_PATH) != 0;
     if (!pathOnly && statusFlags != -1) fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK);
 
-    // The lock comes before the truncation, so that an open refused for sharing leaves
-    // the file as it was.
-    if (access != 0 && S_ISREG(status.st_mode)) {
-        rc = ApplyShareMode(fd, writes, shareMode);
+    // The share mode comes before the truncation, so that an open refused for sharing
+    // leaves the file as it was.
+    if (!pathOnly && S_ISREG(status.st_mode)) {
+        rc = XpPosixTakeShareMode(fd, access, shareMode);
         if (rc != XpWinError::Success) return CloseWith(fd, rc);
     }
     if (truncates && !created && status.st_size != 0) {
@@ -386,15 +350,12 @@ uint32_t XpPlatformDeleteFile(const XpChar* path)
     }
     // A read-only file is kept, so that callers clear the attribute first on both targets.
     if (IsReadOnlyMode(status.st_mode)) return XpWinError::AccessDenied;
-    // An open that denies deleting holds a flock (see ApplyShareMode); the exclusive lock
-    // is held across the unlink so that no such open slips in between.
-    int probe = -1;
-    if (S_ISREG(status.st_mode)) {
-        probe = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (probe >= 0 && !TryFlock(probe, LOCK_EX)) return CloseWith(probe, XpWinError::SharingViolation);
-    }
+    // Delete access is held across the unlink, so that no open denying delete slips in.
+    int holder = -1;
+    const uint32_t shared = XpPosixBeginDelete(AT_FDCWD, name.c_str(), &holder);
+    if (shared != XpWinError::Success) return shared;
     const uint32_t result = unlink(name.c_str()) == 0 ? XpWinError::Success : XpPosixWinError(errno, name);
-    if (probe >= 0) close(probe);
+    if (holder >= 0) close(holder);
     return result;
 }
 
@@ -450,7 +411,8 @@ int XpPlatformCrtCreateFile(const XpChar* path, bool mustBeNew)
     }
     const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) return errno == EISDIR ? XpCrtErrno::Acces : XpPosixCrtErrno(errno);
-    const uint32_t rc = ApplyShareMode(fd, true, XpFileOpen::ShareRead | XpFileOpen::ShareWrite);
+    const uint32_t rc = XpPosixTakeShareMode(fd, XpFileOpen::GenericRead | XpFileOpen::GenericWrite,
+                                             XpFileOpen::ShareRead | XpFileOpen::ShareWrite);
     close(fd);
     return rc == XpWinError::Success ? 0 : XpCrtErrno::Acces;
 }

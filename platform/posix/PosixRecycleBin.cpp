@@ -29,6 +29,7 @@
 #include "platform/PlatformFolders.h"
 #include "platform/PlatformRecycleBin.h"
 #include "platform/posix/PosixCommon.h"
+#include "platform/posix/PosixShareModes.h"
 
 namespace {
 
@@ -265,12 +266,10 @@ uint32_t MoveIntoTrash(const Item& item, const std::string& trash, const std::st
     return XpWinError::AlreadyExists;
 }
 
-uint32_t TrashOne(const XpChar* path)
+// Moves a resolved item into the trash that can take it, or fails and leaves it.
+uint32_t TrashResolved(const Item& item)
 {
-    Item item;
-    uint32_t result = ResolveItem(path, item);
-    if (result != XpWinError::Success) return result;
-
+    uint32_t result = XpWinError::Success;
     const std::string homeTrash = HomeTrash();
     dev_t homeDevice = 0;
     if (!homeTrash.empty() && DeviceOf(homeTrash, homeDevice) && homeDevice == item.device) {
@@ -291,6 +290,21 @@ uint32_t TrashOne(const XpChar* path)
     // right wherever the volume is mounted next time.
     const std::string relative = top == "/" ? item.path.substr(1) : item.path.substr(top.size() + 1);
     return MoveIntoTrash(item, trash, relative);
+}
+
+uint32_t TrashOne(const XpChar* path)
+{
+    Item item;
+    uint32_t result = ResolveItem(path, item);
+    if (result != XpWinError::Success) return result;
+    // Moving a file is deleting its name: refused while an open denies delete, and held
+    // against such opens until the move is done.
+    int holder = -1;
+    result = XpPosixBeginDelete(AT_FDCWD, item.path.c_str(), &holder);
+    if (result != XpWinError::Success) return result;
+    result = TrashResolved(item);
+    if (holder >= 0) close(holder);
+    return result;
 }
 
 }  // namespace

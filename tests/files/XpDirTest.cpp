@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -185,6 +186,11 @@ TEST_F(XpDirTest, VolumeSpaceAndSizeOnDisk)
     EXPECT_EQ(dir.GetSizeOnDisk(0), 0);
     EXPECT_EQ(dir.GetSizeOnDisk(unit), unit);
     EXPECT_EQ(dir.GetSizeOnDisk(unit + 1), 2 * unit);
+    // Rounding up near the largest size stays at the largest size, never negative.
+    const int64_t largestWhole = INT64_MAX / unit * unit;
+    EXPECT_EQ(dir.GetSizeOnDisk(largestWhole), largestWhole);
+    EXPECT_EQ(dir.GetSizeOnDisk(largestWhole + 1), INT64_MAX);
+    EXPECT_EQ(dir.GetSizeOnDisk(INT64_MAX), INT64_MAX);
 
     XpDir missing(ToXp(m_root / "missing" / "deeper"));
     EXPECT_EQ(missing.GetTotalSpace(), -1);

@@ -6,10 +6,13 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
 #include "platform/PlatformErrors.h"
+#include "platform/PlatformFiles.h"
 #include "platform/PlatformRecycleBin.h"
 
 #if !defined(_WIN32)
@@ -94,6 +97,98 @@ TEST_F(PlatformRecycleBin, EmptyPathIsRefusedBeforeAnythingMoves)
     EXPECT_EQ(Trash({file, fs::path()}), XpWinError::InvalidParameter);
     EXPECT_TRUE(fs::exists(file));
     EXPECT_EQ(XpPlatformMoveToRecycleBin(nullptr, 0, true), 0u);
+}
+
+// The bin itself for the time of a test: Linux's home trash of the test, or on Windows
+// the bin of Wine, which is the host's trash under XDG_DATA_HOME, as long as that lies in
+// the Wine prefix of the tests (tools/wine-run.sh); empty otherwise, and on Windows itself,
+// whose bins a test cannot take away.
+fs::path BinFolder(const fs::path& testTrash)
+{
+#if defined(_WIN32)
+    (void)testTrash;
+    const wchar_t* dataHome = _wgetenv(L"XDG_DATA_HOME");
+    const wchar_t* prefix = _wgetenv(L"WINEPREFIX");
+    if (dataHome == nullptr || prefix == nullptr || prefix[0] != L'/') return fs::path();
+    const std::wstring data(dataHome), inside = std::wstring(prefix) + L"/";
+    if (data.compare(0, inside.size(), inside) != 0) return fs::path();
+    return fs::path(L"Z:" + data).make_preferred() / "Trash";
+#else
+    return testTrash;
+#endif
+}
+
+// Puts a file where the bin's folder belongs for the life of the object, so that the bin
+// cannot take anything; the folder comes back afterwards.
+class BinTakenAway {
+public:
+    explicit BinTakenAway(fs::path bin) : m_bin(std::move(bin)), m_aside(m_bin.string() + ".aside")
+    {
+        std::error_code ec;
+        m_moved = fs::exists(m_bin, ec);
+        if (m_moved) fs::rename(m_bin, m_aside);
+        WriteWholeFile(m_bin, "not a folder");
+    }
+    ~BinTakenAway()
+    {
+        std::error_code ec;
+        fs::remove(m_bin, ec);
+        if (m_moved) fs::rename(m_aside, m_bin, ec);
+    }
+
+private:
+    fs::path m_bin, m_aside;
+    bool m_moved = false;
+};
+
+TEST_F(PlatformRecycleBin, ABinThatCannotTakeTheItemLeavesItWhereItIs)
+{
+    // A volume without a bin cannot be made here: every Wine drive is a fixed one and Wine
+    // answers a query of any volume's bin from its one bin, so Wine cannot tell that case.
+    // A bin that cannot take anything stands in for it on both targets. Wine's shell, asked
+    // quietly, then deletes the items for good and reports success, or, once the process
+    // has used the bin before, reports success and leaves them.
+    const fs::path bin = BinFolder(m_trash);
+    if (bin.empty()) GTEST_SKIP() << "only Wine's bin and Linux's trash can be taken away by a test";
+    const fs::path file = m_root / "work" / "keep.txt";
+    const fs::path folder = m_root / "work" / "album";
+    WriteWholeFile(file, "kept");
+    WriteWholeFile(folder / "clip.mp4", "video");
+    {
+        BinTakenAway takenAway(bin);
+        EXPECT_NE(Trash({file}), 0u);
+        EXPECT_NE(Trash({folder}), 0u);
+    }
+    EXPECT_EQ(ReadWholeFile(file), "kept");
+    EXPECT_EQ(ReadWholeFile(folder / "clip.mp4"), "video");
+}
+
+TEST_F(PlatformRecycleBin, AFileThatAnOpenDoesNotShareDeleteOnStays)
+{
+    // Moving a file into the bin renames it, which an open that does not share delete
+    // refuses.
+    const fs::path file = m_root / "work" / "open.txt";
+    WriteWholeFile(file, "open");
+    const XpPlatformString name = ToPlatform(file);
+    XpFileHandle handle = kXpInvalidFileHandle;
+    ASSERT_EQ(
+        XpPlatformCreateFile(name.c_str(), XpFileOpen::GenericRead, XpFileOpen::ShareRead | XpFileOpen::ShareWrite,
+                             XpFileOpen::OpenExisting, XpFileAttr::Normal, &handle),
+        0u);
+    EXPECT_EQ(Trash({file}), XpWinError::SharingViolation);
+    EXPECT_EQ(ReadWholeFile(file), "open");
+#if !defined(_WIN32)
+    EXPECT_FALSE(fs::exists(m_trash / "info" / "open.txt.trashinfo"));
+#endif
+    ASSERT_EQ(XpPlatformCloseFile(handle), 0u);
+
+    ASSERT_EQ(
+        XpPlatformCreateFile(name.c_str(), XpFileOpen::GenericRead, XpFileOpen::ShareRead | XpFileOpen::ShareDelete,
+                             XpFileOpen::OpenExisting, XpFileAttr::Normal, &handle),
+        0u);
+    EXPECT_EQ(Trash({file}), 0u);
+    EXPECT_FALSE(fs::exists(file));
+    ASSERT_EQ(XpPlatformCloseFile(handle), 0u);
 }
 
 #if !defined(_WIN32)
