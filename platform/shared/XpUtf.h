@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "platform/XpChar.h"
 
@@ -38,29 +39,38 @@ size_t XpUtf8Encode(char32_t codePoint, char out[4]);
 // The length of the sequence that this byte begins: 2 to 4 for a lead byte, 1 for anything else.
 int XpUtf8SequenceLength(unsigned char lead);
 
+namespace XpUtfDetail {
+// Decodes each code point of the source and hands the units of its encoding to put.
+template <class To, class From, class Put>
+void Convert(const From* text, size_t length, Put& put)
+{
+    for (size_t i = 0; i < length;) {
+        char32_t codePoint;
+        To units[4];
+        size_t count;
+        if constexpr (std::is_same_v<From, char>) {
+            i += XpUtf8Decode(text + i, length - i, &codePoint);
+            count = XpUtf16Encode(codePoint, units);
+        } else {
+            i += XpUtf16Decode(text + i, length - i, &codePoint);
+            count = XpUtf8Encode(codePoint, units);
+        }
+        for (size_t j = 0; j < count; ++j) put(units[j]);
+    }
+}
+}  // namespace XpUtfDetail
+
 // Whole texts. put is called with each unit (char or XpChar) in order.
 template <class Put>
 void XpUtf16ToUtf8(const XpChar* text, size_t length, Put&& put)
 {
-    for (size_t i = 0; i < length;) {
-        char32_t codePoint;
-        i += XpUtf16Decode(text + i, length - i, &codePoint);
-        char bytes[4];
-        const size_t count = XpUtf8Encode(codePoint, bytes);
-        for (size_t j = 0; j < count; ++j) put(bytes[j]);
-    }
+    XpUtfDetail::Convert<char>(text, length, put);
 }
 
 template <class Put>
 void XpUtf8ToUtf16(const char* text, size_t length, Put&& put)
 {
-    for (size_t i = 0; i < length;) {
-        char32_t codePoint;
-        i += XpUtf8Decode(text + i, length - i, &codePoint);
-        XpChar units[2];
-        const size_t count = XpUtf16Encode(codePoint, units);
-        for (size_t j = 0; j < count; ++j) put(units[j]);
-    }
+    XpUtfDetail::Convert<XpChar>(text, length, put);
 }
 
 std::string XpUtf16ToUtf8(const XpChar* text, size_t length);
