@@ -216,8 +216,8 @@ TEST(XpString, ConversionsThroughTheAnsiCodePage)
     const bool utf8 = XpNarrowString("\xC3\xA9").ToWide().Compare(XP_T("\u00E9")) == 0;
     const XpChar unmappable[] = {'a', 0xD800, 'b', 0};
     EXPECT_EQ(std::string(XpString(unmappable).ToNarrow().GetString()), utf8 ? "a\xEF\xBF\xBD"
-                                                                                "b"
-                                                                              : "a?b");
+                                                                               "b"
+                                                                             : "a?b");
 
     std::string ascii;
     for (char c = ' '; c < 0x7F; ++c) ascii += c;
