@@ -11,10 +11,11 @@
 #include <string_view>
 
 #include "platform/PlatformText.h"
+#include "platform/shared/XpUtf.h"
 
 namespace {
 
-constexpr XpChar kReplacement = 0xFFFD;
+constexpr XpChar kReplacement = kXpReplacementCharacter;
 
 // Widths and precisions above this are taken as this; the text they ask for is produced
 // (or counted) without any buffer of that size.
