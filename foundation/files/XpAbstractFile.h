@@ -97,8 +97,9 @@ public:
     // A character beyond the 16-bit range gives its surrogate pair in two calls.
     virtual XpResult ReadRawChar(XpChar* ch);
     // The character converted to the ANSI code page, byte by byte. The first half of a
-    // surrogate pair is held until the second comes, and the two are converted as one
-    // character; a half without its partner becomes the code page's replacement.
+    // surrogate pair is held for the next call: with its second half it is converted as one
+    // character, before anything else as unpaired (the code page's replacement). A half
+    // still held when the position moves or the file closes is not written.
     virtual XpResult WriteRawChar(XpChar ch);
 
     uint32_t GetOpenFlags() const { return m_dwOpenFlags; }
