@@ -3,7 +3,9 @@
 // Windows: MultiByteToWideChar / WideCharToMultiByte with CP_ACP.
 // Linux: iconv with the locale's codeset (nl_langinfo(CODESET)); the program sets its
 // locale from the environment at start. Characters that the code page cannot hold
-// become its replacement character ('?'); invalid input bytes become U+FFFD.
+// become its replacement character ('?'); invalid input bytes become U+FFFD. Both convert
+// by code point: a surrogate pair is one character, an unpaired half none (in a UTF-8
+// code page, U+FFFD).
 
 #include <cstdint>
 

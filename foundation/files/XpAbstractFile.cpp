@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/PlatformText.h"
+#include "platform/shared/XpUtf.h"
 
 // The machine order of the file family is little-endian (code 2); both targets are.
 static_assert(std::endian::native == std::endian::little, "the file family assumes a little-endian machine");
@@ -162,6 +163,16 @@ XpResult XpAbstractFile::SetByteOrder(uint32_t order)
 XpResult XpAbstractFile::ReadRawChar(XpChar* ch)
 {
     if (!ch) return XpRc::InvalidArgument;
+    // The second half of a character read by the last call, handed out now unless the
+    // position has moved since.
+    if (m_chPendingRead != 0) {
+        const XpChar pending = m_chPendingRead;
+        m_chPendingRead = 0;
+        if (Tell() == m_nPendingReadAt) {
+            *ch = pending;
+            return XpRc::Ok;
+        }
+    }
     char bytes[4];
     uint8_t first = 0;
     XpResult rc = ReadUInt8(&first);
@@ -179,21 +190,57 @@ XpResult XpAbstractFile::ReadRawChar(XpChar* ch)
         length = 1 + static_cast<int>(count);
     }
     XpChar wide[4] = {};
-    if (XpPlatformAnsiToWide(bytes, length, wide, 4) <= 0) return XpRc::Failure;
+    const int units = XpPlatformAnsiToWide(bytes, length, wide, 4);
+    if (units <= 0) return XpRc::Failure;
     *ch = wide[0];
+    // A character beyond the 16-bit range comes as a surrogate pair: its second half is
+    // the next character read.
+    if (units >= 2 && XpIsHighSurrogate(static_cast<uint16_t>(wide[0])) &&
+        XpIsLowSurrogate(static_cast<uint16_t>(wide[1]))) {
+        m_chPendingRead = wide[1];
+        m_nPendingReadAt = Tell();
+    }
     return XpRc::Ok;
 }
 
-XpResult XpAbstractFile::WriteRawChar(XpChar ch)
+XpResult XpAbstractFile::WriteAnsi(const XpChar* units, int count)
 {
-    char bytes[8];
-    int length = XpPlatformWideToAnsi(&ch, 1, bytes, static_cast<int>(sizeof bytes));
+    char bytes[16];
+    int length = XpPlatformWideToAnsi(units, count, bytes, static_cast<int>(sizeof bytes));
     if (length <= 0) return XpRc::Failure;
     for (int i = 0; i < length; ++i) {
         XpResult rc = WriteUInt8(static_cast<uint8_t>(bytes[i]));
         if (rc != XpRc::Ok) return rc;
     }
     return XpRc::Ok;
+}
+
+XpResult XpAbstractFile::WritePendingHalf()
+{
+    const XpChar high = m_chPendingWrite;
+    m_chPendingWrite = 0;
+    // Written where it was given; once the position has moved, it no longer belongs anywhere.
+    if (high == 0 || Tell() != m_nPendingWriteAt) return XpRc::Ok;
+    return WriteAnsi(&high, 1);
+}
+
+XpResult XpAbstractFile::WriteRawChar(XpChar ch)
+{
+    // The two halves of a surrogate pair are converted together, as one character: the
+    // first waits for the second.
+    if (m_chPendingWrite != 0 && XpIsLowSurrogate(static_cast<uint16_t>(ch)) && Tell() == m_nPendingWriteAt) {
+        const XpChar pair[2] = {m_chPendingWrite, ch};
+        m_chPendingWrite = 0;
+        return WriteAnsi(pair, 2);
+    }
+    XpResult rc = WritePendingHalf();  // unpaired: the code page's replacement
+    if (rc != XpRc::Ok) return rc;
+    if (XpIsHighSurrogate(static_cast<uint16_t>(ch))) {
+        m_chPendingWrite = ch;
+        m_nPendingWriteAt = Tell();
+        return XpRc::Ok;
+    }
+    return WriteAnsi(&ch, 1);
 }
 
 XpResult XpAbstractFile::ReadChar(XpChar* ch)
@@ -242,7 +289,8 @@ XpResult XpAbstractFile::WriteText(const XpChar* text)
         XpResult rc = WriteChar(*text);
         if (rc != XpRc::Ok) return rc;
     }
-    return XpRc::Ok;
+    // The text is whole: a first half of a pair at its end has no second one.
+    return WritePendingHalf();
 }
 
 XpResult XpAbstractFile::ReadLineToBuffer(XpChar* buffer, uint32_t capacity)

@@ -90,11 +90,16 @@ public:
     virtual XpResult ReadLineToBuffer(XpChar* buffer, uint32_t capacity);
     // In text mode LF is written as CR LF.
     virtual XpResult WriteChar(XpChar ch);
-    // Each character up to the terminator, stopping at the first error.
+    // Each character up to the terminator, stopping at the first error. A first half of a
+    // surrogate pair that ends the text is written as unpaired.
     virtual XpResult WriteText(const XpChar* text);
     // One character of the ANSI code page (one byte, or more for a lead byte), converted.
+    // A character beyond the 16-bit range gives its surrogate pair in two calls.
     virtual XpResult ReadRawChar(XpChar* ch);
-    // The character converted to the ANSI code page, byte by byte.
+    // The character converted to the ANSI code page, byte by byte. The first half of a
+    // surrogate pair is held for the next call: with its second half it is converted as one
+    // character, before anything else as unpaired (the code page's replacement). A half
+    // still held when the position moves or the file closes is not written.
     virtual XpResult WriteRawChar(XpChar ch);
 
     uint32_t GetOpenFlags() const { return m_dwOpenFlags; }
@@ -107,4 +112,16 @@ protected:
     uint32_t m_dwByteOrder = 0;
     uint32_t m_dwMachineByteOrder = XpByteOrder::LittleEndian;
     uint32_t m_dwOpenFlags = 0;
+
+private:
+    XpResult WriteAnsi(const XpChar* units, int count);
+    // Writes a held first half of a pair as unpaired, if the position is still where it was given.
+    XpResult WritePendingHalf();
+
+    // Text goes by code point: the second half of a pair read but not yet handed out, and
+    // the first half of one being written, each with the position it belongs to.
+    XpChar m_chPendingRead = 0;
+    int64_t m_nPendingReadAt = -1;
+    XpChar m_chPendingWrite = 0;
+    int64_t m_nPendingWriteAt = -1;
 };

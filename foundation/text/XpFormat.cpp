@@ -11,20 +11,23 @@
 #include <string_view>
 
 #include "platform/PlatformText.h"
+#include "platform/shared/XpUtf.h"
 
 namespace {
 
-constexpr XpChar kReplacement = 0xFFFD;
+constexpr XpChar kReplacement = kXpReplacementCharacter;
 
 // Widths and precisions above this are taken as this; the text they ask for is produced
 // (or counted) without any buffer of that size.
 constexpr int64_t kMaxField = INT_MAX;
 
-// std::to_chars is asked for at most this many digits; beyond them the exact decimal value of
-// a double has only zeros (at most 1074 fractional digits, at most 767 significant ones),
-// which are added as a count instead of being formatted.
+// At most this many digits are written; beyond them the exact decimal value of a double has
+// only zeros (at most 1074 fractional digits, at most 767 significant ones), which are added
+// as a count instead.
 constexpr int kMaxFixedDigits = 1100;
 constexpr int kMaxScientificDigits = 800;
+// The exact fixed form of a double: 309 integral digits, the point and 1074 fractional digits.
+constexpr size_t kExactBuffer = 1400;
 constexpr int kHexDigits = 13;  // the fraction of a double in hex digits
 // 309 integral digits, the point, the fractional digits and room for the sign.
 constexpr size_t kNumberBuffer = 320 + kMaxFixedDigits;
@@ -318,37 +321,120 @@ struct Number {
     }
 };
 
+// The exact decimal value of a finite, non-negative double, as significant digits without
+// leading or trailing zeros (none for 0) and the place of the decimal point before the
+// first of them: value = 0.d1 d2 d3 ... x 10^point.
+struct Decimal {
+    char digits[kExactBuffer];
+    int64_t count = 0;
+    int64_t point = 0;
+};
+
+void ExactDecimal(Decimal& decimal, double value)
+{
+    decimal.count = 0;
+    decimal.point = 0;
+    if (value == 0) return;
+    // value = mantissa x 2^exponent with an odd mantissa has exactly -exponent fractional
+    // digits (none when the exponent is not negative): asked for that many, the conversion
+    // rounds nothing.
+    int exponent = 0;
+    auto mantissa = static_cast<uint64_t>(std::ldexp(std::frexp(value, &exponent), 53));
+    exponent -= 53;
+    exponent += std::countr_zero(mantissa);
+    const int fractionDigits = exponent < 0 ? -exponent : 0;
+    const auto result =
+        std::to_chars(decimal.digits, decimal.digits + kExactBuffer, value, std::chars_format::fixed, fractionDigits);
+    const char* end = result.ptr;
+    // Digits only, the point's place remembered; leading and trailing zeros dropped.
+    int64_t integerDigits = end - decimal.digits;
+    bool leading = true;
+    int64_t leadingZeros = 0;
+    for (const char* p = decimal.digits; p != end; ++p) {
+        if (*p == '.') {
+            integerDigits = p - decimal.digits;
+            continue;
+        }
+        if (leading && *p == '0') {
+            ++leadingZeros;
+            continue;
+        }
+        leading = false;
+        decimal.digits[decimal.count++] = *p;
+    }
+    while (decimal.count > 0 && decimal.digits[decimal.count - 1] == '0') --decimal.count;
+    decimal.point = integerDigits - leadingZeros;
+}
+
+// Keeps the first `keep` significant digits (none when keep <= 0), rounding the magnitude half
+// away from zero on the exact digits, as the Windows C run-time does: a dropped part that
+// begins with 5 rounds up, also when it is exactly one half (0.25 to one decimal is 0.3).
+void RoundDecimal(Decimal& decimal, int64_t keep)
+{
+    if (keep >= decimal.count) return;
+    const bool up = keep >= 0 && decimal.digits[keep] >= '5';
+    decimal.count = keep > 0 ? keep : 0;
+    if (!up) {
+        while (decimal.count > 0 && decimal.digits[decimal.count - 1] == '0') --decimal.count;
+        return;
+    }
+    while (decimal.count > 0 && decimal.digits[decimal.count - 1] == '9') --decimal.count;
+    if (decimal.count == 0) {
+        // All nines (or nothing kept): the carry makes a new first digit.
+        decimal.digits[0] = '1';
+        decimal.count = 1;
+        ++decimal.point;
+    } else {
+        ++decimal.digits[decimal.count - 1];
+    }
+}
+
+char DigitAt(const Decimal& decimal, int64_t index)
+{
+    return index >= 0 && index < decimal.count ? decimal.digits[index] : '0';
+}
+
 void Fixed(Number& number, double value, int64_t precision, bool alternate)
 {
-    const int digits = static_cast<int>(std::min<int64_t>(precision, kMaxFixedDigits));
-    const auto result = std::to_chars(number.digits, number.digits + sizeof(number.digits) - 1, value,
-                                      std::chars_format::fixed, digits);
-    number.digitsLength = static_cast<size_t>(result.ptr - number.digits);
-    number.zeros = static_cast<uint64_t>(precision - digits);
+    Decimal decimal;
+    ExactDecimal(decimal, value);
+    RoundDecimal(decimal, decimal.point + precision);
+    number.digitsLength = 0;
+    if (decimal.point <= 0) {
+        number.digits[number.digitsLength++] = '0';
+    } else {
+        for (int64_t i = 0; i < decimal.point; ++i) number.digits[number.digitsLength++] = DigitAt(decimal, i);
+    }
+    if (precision > 0 || alternate) number.AppendPoint();
+    // Beyond these, the exact value has only zeros: they are counted, not written.
+    const int64_t written = std::min<int64_t>(precision, kMaxFixedDigits);
+    for (int64_t i = 0; i < written; ++i) number.digits[number.digitsLength++] = DigitAt(decimal, decimal.point + i);
+    number.zeros = static_cast<uint64_t>(precision - written);
     number.tailLength = 0;
-    if (precision == 0 && alternate) number.AppendPoint();
 }
 
 // "d.ddde+XX": the mantissa into digits, the exponent into the tail. Returns the exponent.
 int Scientific(Number& number, double value, int64_t precision, bool alternate, bool upper)
 {
-    const int digits = static_cast<int>(std::min<int64_t>(precision, kMaxScientificDigits));
-    char text[kMaxScientificDigits + 16];
-    const auto result = std::to_chars(text, text + sizeof(text), value, std::chars_format::scientific, digits);
-    const size_t length = static_cast<size_t>(result.ptr - text);
-    const char* e = static_cast<const char*>(std::memchr(text, 'e', length));
-    const size_t mantissa = e != nullptr ? static_cast<size_t>(e - text) : length;
-    std::memcpy(number.digits, text, mantissa);
-    number.digitsLength = mantissa;
-    number.zeros = static_cast<uint64_t>(precision - digits);
-    if (precision == 0 && alternate) number.AppendPoint();
-    number.SetTail(text + mantissa, length - mantissa);
-    if (upper && number.tailLength > 0) number.tail[0] = 'E';
-    int exponent = 0;
-    if (number.tailLength > 2) {
-        std::from_chars(number.tail + 2, number.tail + number.tailLength, exponent);
-        if (number.tail[1] == '-') exponent = -exponent;
-    }
+    Decimal decimal;
+    ExactDecimal(decimal, value);
+    RoundDecimal(decimal, precision + 1);
+    const int exponent = decimal.count == 0 ? 0 : static_cast<int>(decimal.point - 1);
+    number.digitsLength = 0;
+    number.digits[number.digitsLength++] = DigitAt(decimal, 0);
+    if (precision > 0 || alternate) number.AppendPoint();
+    const int64_t written = std::min<int64_t>(precision, kMaxScientificDigits);
+    for (int64_t i = 1; i <= written; ++i) number.digits[number.digitsLength++] = DigitAt(decimal, i);
+    number.zeros = static_cast<uint64_t>(precision - written);
+    // At least two exponent digits.
+    char tail[8];
+    size_t length = 0;
+    tail[length++] = upper ? 'E' : 'e';
+    tail[length++] = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) tail[length++] = '0';
+    length = static_cast<size_t>(std::to_chars(tail + length, tail + sizeof(tail), magnitude).ptr - tail);
+    number.SetTail(tail, length);
     return exponent;
 }
 

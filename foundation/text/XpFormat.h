@@ -8,7 +8,9 @@
 //   %lld %I64d %Id %jd %zd %td (and u, o, x, X)       64-bit integers
 //   %hd %hu ...   16-bit integers                    %hhd ...     8-bit integers
 //   %p            a pointer as 16 uppercase hex digits
-//   %f %F %e %E %g %G %a %A   doubles (L is ignored: long double is double on Windows)
+//   %f %F %e %E %g %G %a %A   doubles (L is ignored: long double is double on Windows); the
+//                 decimal forms are rounded on the exact value of the double, and an exact
+//                 half away from zero, as the Windows C run-time does ("%.1f" of 0.25 is 0.3)
 //   %%            a percent sign
 //
 // Flags - + space 0 #, widths and precisions, either of them "*" (taken from the arguments,

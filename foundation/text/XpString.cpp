@@ -54,6 +54,7 @@ XpStringBuffer* OutOfMemoryBuffer()
 template <class T>
 int32_t XpStringT<T>::TargetCapacity(int32_t current, int32_t required)
 {
+    if (required < 0 || required > kMaxLength) return -1;
     const int32_t target = (required / 64 + 1) * 64;
     if (current < target) return target;
     if (target < current / 2 && current > 128) return target;
@@ -128,6 +129,7 @@ XpStringT<T>& XpStringT<T>::operator=(const T* text)
 {
     if (text == nullptr) text = kEmptyText<T>;
     const int32_t length = XpTextLength(text);
+    if (length < 0) return *this;  // too long: refused, the string stays as it was
     // The text may lie inside our own block (a substring of ourselves): copy it first
     // when the block may move.
     if (text >= m_pchData && text <= m_pchData + GetLength()) {
@@ -179,6 +181,7 @@ bool XpStringT<T>::Resize(int32_t length)
 {
     const int32_t current = m_pBuffer ? m_pBuffer->capacity : 0;
     const int32_t target = TargetCapacity(current, length);
+    if (target < 0) return false;
     if (m_pBuffer == nullptr) {
         T* block = static_cast<T*>(std::malloc(sizeof(T) * static_cast<size_t>(target)));
         if (block == nullptr) return false;
@@ -199,6 +202,12 @@ bool XpStringT<T>::Resize(int32_t length)
 template <class T>
 void XpStringT<T>::AssignText(const T* text, int32_t length)
 {
+    // A length no string can hold (or a text too long to measure) is refused before the text
+    // is read: a string being constructed becomes empty, as when its block cannot be had.
+    if (length < 0 || length > kMaxLength) {
+        if (m_pBuffer == nullptr) Share(OutOfMemoryBuffer<T>());
+        return;
+    }
     if (m_pBuffer != nullptr) {
         MakePrivate();
         if (m_pBuffer->refCount.load() != 1) return;
@@ -214,11 +223,12 @@ void XpStringT<T>::AssignText(const T* text, int32_t length)
 template <class T>
 void XpStringT<T>::AppendText(const T* text, int32_t length)
 {
-    if (length <= 0) return;
+    if (length <= 0) return;  // nothing, or a text too long to measure
+    const int32_t oldLength = m_pBuffer->length;
+    if (int64_t{oldLength} + length > kMaxLength) return;
     // Appending our own characters: remember where they lie before making the block
     // private, since that and the resize may both move them. (Once made private, the shared
     // block may be freed at any moment by its other sharer on another thread.)
-    const int32_t oldLength = m_pBuffer->length;
     const T* begin = m_pchData;
     const bool own = text >= begin && text <= begin + oldLength;
     const std::ptrdiff_t offset = own ? text - begin : 0;
@@ -268,9 +278,14 @@ XpStringT<T> XpStringT<T>::Right(int32_t n) const
 }
 
 namespace {
+// The lengths are those of zero-terminated texts: -1 for one too long to measure.
 template <class T>
 XpStringT<T> Concatenate(const T* left, int32_t leftLength, const T* right, int32_t rightLength)
 {
+    // A result that no string can hold is empty, as when its block cannot be had; neither
+    // text is copied.
+    if (leftLength < 0 || rightLength < 0 || int64_t{leftLength} + rightLength > XpStringT<T>::kMaxLength)
+        return XpStringT<T>(nullptr);
     XpStringT<T> result(left, leftLength);
     XpStringT<T> tail(right, rightLength);
     result += tail;

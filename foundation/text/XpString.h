@@ -7,10 +7,17 @@
 // Character blocks come from the C allocator and always follow one capacity rule
 // (multiples of 64 elements, shrunk only when more than twice the need and above 128).
 // Default-constructed wide strings share their thread's one empty buffer.
+//
+// A string holds at most kMaxLength characters, the most whose capacity the rule can give
+// in a 32-bit field. A text, append or concatenation that would pass it is refused the way
+// an allocation failure is: the string stays as it was (a string being constructed, or the
+// result of a concatenation, is empty).
 
 #include <atomic>
+#include <climits>
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "platform/XpChar.h"
@@ -28,9 +35,13 @@ class XpStringT {
     static_assert(kWide || std::is_same_v<T, char>, "XpStringT holds XpChar or char");
 
 public:
+    // (2^31 - 1) - 64: its capacity, the next multiple of 64 above it, is the largest such
+    // multiple that an int32_t holds.
+    static constexpr int32_t kMaxLength = INT32_MAX - 64;
+
     XpStringT();
-    XpStringT(const T* text);  // null is taken as ""
-    XpStringT(const T* text, int32_t length);
+    XpStringT(const T* text);                  // null is taken as ""
+    XpStringT(const T* text, int32_t length);  // a negative length is taken as 0
     XpStringT(const XpStringT& other);
     ~XpStringT();
 
@@ -80,7 +91,7 @@ public:
     const void* GetBufferId() const { return m_pBuffer; }
 
     // The capacity that the rule gives for a required length, starting from capacity
-    // `current` (0 for no block yet).
+    // `current` (0 for no block yet); -1 when the length is negative or above kMaxLength.
     static int32_t TargetCapacity(int32_t current, int32_t required);
 
 private:
@@ -109,13 +120,22 @@ XpStringT<T> operator+(const XpStringT<T>& left, const T* right);
 template <class T>
 XpStringT<T> operator+(const T* left, const XpStringT<T>& right);
 
-// Length of a zero-terminated text of either character type.
+// Length of a zero-terminated text of either character type; -1 when it is longer than a
+// string can hold (the count stops there, so it never wraps).
 template <class T>
 int32_t XpTextLength(const T* text)
 {
-    int32_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
+    constexpr size_t kLimit = size_t{XpStringT<T>::kMaxLength} + 1;
+    if constexpr (sizeof(T) == 1) {
+        // memchr stops at the first zero it meets, so the limit is only a bound.
+        const void* end = std::memchr(text, 0, kLimit);
+        return end != nullptr ? static_cast<int32_t>(static_cast<const T*>(end) - text) : -1;
+    } else {
+        for (size_t n = 0; n < kLimit; ++n) {
+            if (text[n] == 0) return static_cast<int32_t>(n);
+        }
+        return -1;
+    }
 }
 
 extern template class XpStringT<XpChar>;

@@ -18,8 +18,6 @@ constexpr size_t kHeapStep = 512;
 // characters must not put megabytes on the stack. Longer texts are measured and converted
 // into a heap block instead.
 constexpr size_t kStackConversionBytes = 4096;
-// The most characters a string holds, with room for the capacity rule's rounding.
-constexpr uint64_t kMaxStringLength = INT32_MAX - 128;
 
 void TakeFormatted(XpString& target, bool append, const XpChar* text)
 {
@@ -47,7 +45,7 @@ void FormatInto(XpString& target, bool append, const XpChar* format, va_list arg
         TakeFormatted(target, append, stackBuffer);
         return;
     }
-    const uint64_t room = kMaxStringLength - (append ? static_cast<uint64_t>(target.GetLength()) : 0);
+    const uint64_t room = XpString::kMaxLength - (append ? static_cast<uint64_t>(target.GetLength()) : 0);
     for (size_t size = kHeapStep;; size += kHeapStep) {
         // The text is the same at every try, and the formatter reports its whole length even
         // when truncated: sizes that cannot hold it are skipped, so that the first try on the

@@ -5,7 +5,9 @@
 //
 // UTF-8 and ASCII codesets are converted directly; every other codeset goes through iconv.
 // Conversion never fails for bad text: a character that the codeset cannot hold becomes
-// '?', an input byte that is not valid text becomes U+FFFD. The calling conventions are
+// '?', an input byte that is not valid text becomes U+FFFD. A UTF-8 codeset holds every
+// character; there an unpaired surrogate becomes U+FFFD, as in the codec of
+// platform/shared/XpUtf.h, which converts by code point. The calling conventions are
 // those of MultiByteToWideChar / WideCharToMultiByte: srcLen -1 converts up to and including
 // the terminator, dstCount 0 only measures, and too small a destination fails with 0.
 
@@ -21,10 +23,11 @@
 #include <string>
 
 #include "platform/PlatformText.h"
+#include "platform/shared/XpUtf.h"
 
 namespace {
 
-constexpr XpChar kReplacementWide = 0xFFFD;
+constexpr XpChar kReplacementWide = kXpReplacementCharacter;
 constexpr char kReplacementNarrow = '?';
 constexpr const char* kAsciiCodeset = "ANSI_X3.4-1968";
 constexpr const char* kUtf16Name = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
@@ -127,92 +130,16 @@ private:
 
 // ---- UTF-8 -------------------------------------------------------------------------
 
-int Utf8SequenceLength(unsigned char lead)
-{
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 1;
-}
-
+// By code point, with the codec's policy for bad input (U+FFFD both ways): a UTF-8 code
+// page holds every character, so nothing becomes '?'.
 void WideToUtf8(const XpChar* src, size_t length, Sink<char>& out)
 {
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t c = static_cast<uint16_t>(src[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
-            const uint32_t low = static_cast<uint16_t>(src[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            // An unpaired surrogate is no character at all: no code page holds it.
-            out.Put(kReplacementNarrow);
-        } else if (c < 0x80) {
-            out.Put(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.Put(static_cast<char>(0xC0 | (c >> 6)));
-            out.Put(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.Put(static_cast<char>(0xE0 | (c >> 12)));
-            out.Put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.Put(static_cast<char>(0xF0 | (c >> 18)));
-            out.Put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.Put(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    XpUtf16ToUtf8(src, length, [&out](char byte) { out.Put(byte); });
 }
 
-// Decodes by the Unicode rules for ill-formed input: each maximal part of a sequence that
-// could have begun a valid character becomes one U+FFFD, as does every other stray byte.
 void Utf8ToWide(const char* src, size_t length, Sink<XpChar>& out)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(src);
-    size_t i = 0;
-    while (i < length) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            out.Put(static_cast<XpChar>(lead));
-            ++i;
-            continue;
-        }
-        const int expected = Utf8SequenceLength(lead);
-        if (expected == 1) {
-            out.Put(kReplacementWide);
-            ++i;
-            continue;
-        }
-        // The allowed range of the second byte excludes overlong forms, surrogates and
-        // code points beyond U+10FFFF.
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        uint32_t c = lead & (0xFF >> (expected + 1));
-        int taken = 1;
-        for (; taken < expected && i + taken < length; ++taken) {
-            const unsigned char next = bytes[i + taken];
-            const unsigned char min = taken == 1 ? low : 0x80;
-            const unsigned char max = taken == 1 ? high : 0xBF;
-            if (next < min || next > max) break;
-            c = (c << 6) | (next & 0x3F);
-        }
-        i += static_cast<size_t>(taken);
-        if (taken != expected) {
-            out.Put(kReplacementWide);
-        } else if (c >= 0x10000) {
-            c -= 0x10000;
-            out.Put(static_cast<XpChar>(0xD800 + (c >> 10)));
-            out.Put(static_cast<XpChar>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.Put(static_cast<XpChar>(c));
-        }
-    }
+    XpUtf8ToUtf16(src, length, [&out](XpChar unit) { out.Put(unit); });
 }
 
 // ---- ASCII -------------------------------------------------------------------------
@@ -226,10 +153,7 @@ void WideToAscii(const XpChar* src, size_t length, Sink<char>& out)
             continue;
         }
         // A surrogate pair is one character and gets one replacement.
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
-            const uint16_t next = static_cast<uint16_t>(src[i + 1]);
-            if (next >= 0xDC00 && next <= 0xDFFF) ++i;
-        }
+        if (XpIsHighSurrogate(c) && i + 1 < length && XpIsLowSurrogate(static_cast<uint16_t>(src[i + 1]))) ++i;
         out.Put(kReplacementNarrow);
     }
 }
@@ -272,15 +196,6 @@ ThreadConverters& LocaleConverters()
     return converters;
 }
 
-bool IsHighSurrogate(uint16_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(uint16_t c)
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 void IconvWideToAnsi(iconv_t converter, const XpChar* src, size_t length, Sink<char>& out)
 {
     iconv(converter, nullptr, nullptr, nullptr, nullptr);  // initial shift state
@@ -305,10 +220,10 @@ void IconvWideToAnsi(iconv_t converter, const XpChar* src, size_t length, Sink<c
             XpChar unit;
             std::memcpy(&unit, in, sizeof(unit));
             size_t skip = sizeof(XpChar);
-            if (IsHighSurrogate(static_cast<uint16_t>(unit)) && inLeft >= 2 * sizeof(XpChar)) {
+            if (XpIsHighSurrogate(static_cast<uint16_t>(unit)) && inLeft >= 2 * sizeof(XpChar)) {
                 XpChar next;
                 std::memcpy(&next, in + sizeof(XpChar), sizeof(next));
-                if (IsLowSurrogate(static_cast<uint16_t>(next))) skip = 2 * sizeof(XpChar);
+                if (XpIsLowSurrogate(static_cast<uint16_t>(next))) skip = 2 * sizeof(XpChar);
             }
             if (skip > inLeft) skip = inLeft;
             out.Put(kReplacementNarrow);
@@ -394,7 +309,7 @@ int AnsiToWide(const Codeset& codeset, iconv_t converter, const char* src, int s
 
 int CharLength(const Codeset& codeset, unsigned char first)
 {
-    if (codeset.kind == CodesetKind::Utf8) return Utf8SequenceLength(first);
+    if (codeset.kind == CodesetKind::Utf8) return XpUtf8SequenceLength(first);
     switch (codeset.leadRule) {
         case LeadRule::ShiftJis:
             return ((first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xFC)) ? 2 : 1;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/PlatformText.h"
+#include "platform/shared/XpUtf.h"
 
 int XpPlatformAnsiToWide(const char* src, int srcLen, XpChar* dst, int dstCount)
 {
@@ -19,12 +20,7 @@ int XpPlatformWideToAnsi(const XpChar* src, int srcLen, char* dst, int dstCount)
 int XpPlatformAnsiCharLength(unsigned char firstByte)
 {
     // A system whose ANSI code page is UTF-8 has no DBCS lead bytes but multi-byte characters.
-    if (GetACP() == CP_UTF8) {
-        if (firstByte >= 0xC2 && firstByte <= 0xDF) return 2;
-        if (firstByte >= 0xE0 && firstByte <= 0xEF) return 3;
-        if (firstByte >= 0xF0 && firstByte <= 0xF4) return 4;
-        return 1;
-    }
+    if (GetACP() == CP_UTF8) return XpUtf8SequenceLength(firstByte);
     return IsDBCSLeadByte(firstByte) ? 2 : 1;
 }
 

@@ -26,12 +26,15 @@ void ReadAllLines(const uint8_t* data, size_t size, uint32_t flags, uint8_t choi
     Check(file.Open(flags, 0) == XpRc::Ok);
     const int64_t length = static_cast<int64_t>(size);
     std::vector<XpChar> buffer(2 + (choice & 0x1F));
-    int64_t position = file.Tell();
-    // Every call moves on by at least one byte until the end; a few more calls at the end
-    // must keep answering an empty line.
+    const int64_t start = file.Tell();
+    int64_t position = start;
+    // Every call moves on by at least one byte until the end, but for one that gives only the
+    // second half of a surrogate pair whose bytes the call before read; a few more calls at
+    // the end must keep answering an empty line. No character has fewer bytes than units.
     size_t emptyAtEnd = 0;
+    int64_t units = 0;
     for (size_t round = 0; emptyAtEnd < 3; ++round) {
-        Check(round <= size + 3);
+        Check(round <= 2 * size + 3);
         XpResult rc;
         int32_t lineLength = 0;
         if ((choice >> 5) & (1u << (round % 3))) {
@@ -53,11 +56,14 @@ void ReadAllLines(const uint8_t* data, size_t size, uint32_t flags, uint8_t choi
         }
         const int64_t now = file.Tell();
         Check(now >= position && now <= length);
-        // A character takes at least one byte.
-        Check(lineLength <= now - position);
+        units += lineLength;
+        Check(units <= now - start);
         if (now == position) {
-            Check(now == length && lineLength == 0 && rc == XpRc::Ok);
-            ++emptyAtEnd;
+            Check(lineLength <= 1);
+            if (lineLength == 0) {
+                Check(now == length && rc == XpRc::Ok);
+                ++emptyAtEnd;
+            }
         }
         position = now;
     }

@@ -82,9 +82,12 @@ TEST(PlatformText, AsciiRoundTripsAndReplacements)
     const std::string longText(100000, 'q');
     EXPECT_EQ(ToWide(longText), Wide(100000, 'q'));
 
-    // An unpaired surrogate is no character: no code page holds it.
+    // An unpaired surrogate is no character: a code page holds it as its replacement, which
+    // for UTF-8 is U+FFFD.
     const XpChar lone[] = {'a', 0xD800, 'b', 0xDC00, 0};
-    EXPECT_EQ(ToAnsi(lone), "a?b?");
+    EXPECT_EQ(ToAnsi(lone), AnsiIsUtf8() ? "a\xEF\xBF\xBD"
+                                           "b\xEF\xBF\xBD"
+                                         : "a?b?");
     if (AnsiIsUtf8()) {
         EXPECT_EQ(ToAnsi(Wide(1, 0x4E2D)), "\xE4\xB8\xAD");
         EXPECT_EQ(ToWide("a\xFF"
@@ -133,7 +136,7 @@ TEST(PosixText, Utf8Codeset)
     const std::string bytes = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
     EXPECT_EQ(AnsiIn("UTF-8", text), bytes);
     EXPECT_EQ(WideIn("utf8", bytes), text);
-    EXPECT_EQ(AnsiIn("UTF-8", Wide{0xDE00, 'x', 0xD83D}), "?x?");
+    EXPECT_EQ(AnsiIn("UTF-8", Wide{0xDE00, 'x', 0xD83D}), "\xEF\xBF\xBDx\xEF\xBF\xBD");
     // Ill-formed input: each maximal bad part becomes one U+FFFD.
     EXPECT_EQ(WideIn("UTF-8",
                      "\xFF"

