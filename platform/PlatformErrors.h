@@ -38,6 +38,7 @@ inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FilenameExcedRange = 206;
 inline constexpr uint32_t FileInvalid = 1006;
 inline constexpr uint32_t NotSupported = 50;
+inline constexpr uint32_t NotOwner = 288;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "foundation/sync/XpRwLock.h"
+#include "sync/SyncTestSupport.h"
+
+using namespace kestrow_test;
+
+template <typename Lock>
+class RwLockTest : public ::testing::Test {
+protected:
+    // What another thread gets from a request that does not wait (it gives back what it got).
+    XpResult ExclusiveFromOther()
+    {
+        return FromOther([this] { return m_lock.LockFor(0); });
+    }
+    XpResult SharedFromOther()
+    {
+        return FromOther([this] { return m_lock.TryLockShared(); });
+    }
+    template <typename Request>
+    XpResult FromOther(Request request)
+    {
+        XpResult rc = XpRc::Failure;
+        std::thread([&] {
+            rc = request();
+            if (rc == XpRc::Ok) m_lock.Unlock();
+        }).join();
+        return rc;
+    }
+
+    Lock m_lock;
+};
+
+using RwLocks = ::testing::Types<XpRwLock, XpRwLockEx>;
+TYPED_TEST_SUITE(RwLockTest, RwLocks);
+
+TYPED_TEST(RwLockTest, ReadersShareWritersExclude)
+{
+    ASSERT_EQ(this->m_lock.TryLockShared(), XpRc::Ok);
+    EXPECT_EQ(this->SharedFromOther(), XpRc::Ok);
+    EXPECT_EQ(this->ExclusiveFromOther(), XpRc::TimedOut);
+    this->m_lock.Unlock();
+    ASSERT_EQ(this->m_lock.TryLock(), XpRc::Ok);
+    ASSERT_EQ(this->m_lock.TryLock(), XpRc::Ok);  // the writer writes again
+    EXPECT_EQ(this->SharedFromOther(), XpRc::TimedOut);
+    this->m_lock.Unlock();
+    EXPECT_EQ(this->ExclusiveFromOther(), XpRc::TimedOut) << "free after one of two unlocks";
+    this->m_lock.Unlock();
+    EXPECT_EQ(this->ExclusiveFromOther(), XpRc::Ok);
+    EXPECT_EQ(this->m_lock.LockShared(-2), XpRc::InvalidHandle);
+}
+
+TYPED_TEST(RwLockTest, AThreadThatHoldsNothingCannotReleaseAnotherThreadsReadLock)
+{
+    std::atomic<bool> reading{false}, done{false};
+    BoundedThreads threads;
+    threads.Start([&] {
+        ASSERT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
+        reading = true;
+        Eventually([&] { return done.load(); });
+        this->m_lock.Unlock();
+    });
+    ASSERT_TRUE(Eventually([&] { return reading.load(); }));
+    EXPECT_EQ(this->m_lock.Unlock(), XpRc::Ok);
+    EXPECT_EQ(this->m_lock.TryLock(), XpRc::TimedOut) << "the other thread's read lock was taken away";
+    done = true;
+    threads.JoinAll();
+    EXPECT_EQ(this->m_lock.TryLock(), XpRc::Ok);
+    this->m_lock.Unlock();
+}
+
+TYPED_TEST(RwLockTest, AWaitingWriterGoesBeforeNewReaders)
+{
+    ASSERT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
+    std::atomic<int> order{0}, writerPlace{0}, readerPlace{0};
+    BoundedThreads threads;
+    threads.Start([&] {
+        EXPECT_EQ(this->m_lock.Lock(), XpRc::Ok);
+        writerPlace = ++order;
+        SleepMs(30);
+        this->m_lock.Unlock();
+    });
+    // Once the writer waits, new readers hold back.
+    ASSERT_TRUE(Eventually([&] { return this->SharedFromOther() == XpRc::TimedOut; }));
+    threads.Start([&] {
+        EXPECT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
+        readerPlace = ++order;
+        this->m_lock.Unlock();
+    });
+    SleepMs(30);
+    EXPECT_EQ(order, 0);
+    this->m_lock.Unlock();
+    threads.JoinAll();
+    EXPECT_EQ(writerPlace, 1);
+    EXPECT_EQ(readerPlace, 2);
+}
+
+// A reader held back only by a waiting writer goes on as soon as that writer gives up,
+// while the first reader still reads.
+TYPED_TEST(RwLockTest, AWriterThatTimesOutLetsHeldBackReadersGo)
+{
+    ASSERT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
+    std::atomic<bool> readerDone{false};
+    XpResult writerResult = XpRc::Failure;
+    BoundedThreads threads;
+    threads.Start([&] { writerResult = this->m_lock.LockFor(1); });
+    ASSERT_TRUE(Eventually([&] { return this->SharedFromOther() == XpRc::TimedOut; }));
+    threads.Start([&] {
+        EXPECT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
+        this->m_lock.Unlock();
+        readerDone = true;
+    });
+    EXPECT_TRUE(Eventually([&] { return readerDone.load(); }, 4.0));
+    this->m_lock.Unlock();
+    threads.JoinAll();
+    EXPECT_EQ(writerResult, XpRc::TimedOut);
+}
+
+TEST(XpRwLockEx, TheOnlyReaderMayUpgradeAndTheWritersReadsAreWrites)
+{
+    XpRwLockEx lock;
+    ASSERT_EQ(lock.LockShared(-1), XpRc::Ok);
+    ASSERT_EQ(lock.LockShared(0), XpRc::Ok);  // reads again
+    ASSERT_EQ(lock.TryLock(), XpRc::Ok);      // upgrade without giving the reads back
+    ASSERT_EQ(lock.TryLockShared(), XpRc::Ok);  // one more write
+    auto sharedFromOther = [&] {
+        XpResult rc = XpRc::Failure;
+        std::thread([&] {
+            rc = lock.TryLockShared();
+            if (rc == XpRc::Ok) lock.Unlock();
+        }).join();
+        return rc;
+    };
+    lock.Unlock();
+    lock.Unlock();
+    EXPECT_EQ(sharedFromOther(), XpRc::Ok) << "only the reads are left";
+    lock.Unlock();
+    lock.Unlock();
+
+    // With a second reader there is no upgrade; XpRwLock never upgrades.
+    XpRwLock plain;
+    ASSERT_EQ(plain.TryLockShared(), XpRc::Ok);
+    EXPECT_EQ(plain.TryLock(), XpRc::TimedOut);
+    plain.Unlock();
+    std::atomic<bool> reading{false}, done{false};
+    BoundedThreads threads;
+    threads.Start([&] {
+        lock.LockShared(-1);
+        reading = true;
+        Eventually([&] { return done.load(); });
+        lock.Unlock();
+    });
+    ASSERT_TRUE(Eventually([&] { return reading.load(); }));
+    ASSERT_EQ(lock.TryLockShared(), XpRc::Ok);
+    EXPECT_EQ(lock.TryLock(), XpRc::TimedOut);
+    lock.Unlock();
+    done = true;
+}
