@@ -5,6 +5,11 @@
 
 #include "foundation/sync/XpMultiLock.h"
 
+XpComboSyncObject::XpComboSyncObject()
+{
+    m_drainedEvent.Set();  // no wake-up owed yet
+}
+
 XpResult XpComboSyncObject::LockFor(int32_t seconds)
 {
     XpWaitDeadline deadline = XpWaitDeadline::Never();
@@ -33,22 +38,31 @@ void XpComboSyncObject::RemoveWaiter(XpMultiWaiterBase* waiter)
 XpResult XpComboSyncObject::WaitForChange(const XpWaitDeadline& deadline)
 {
     if (deadline.HasPassed()) return XpRc::TimedOut;
-    if (m_owedWaiters == 0) m_changeEvent.Reset();
     const uint64_t generation = m_generation;
-    ++m_currentWaiters;
+    const bool registered = m_owedWaiters == 0;
+    XpPlatformEvent& event = registered ? m_changeEvent : m_drainedEvent;
+    if (registered) {
+        m_changeEvent.Reset();
+        ++m_currentWaiters;
+    }
 
     m_innerLock.Unlock();
     uint32_t error = 0;
-    const uint32_t waited = m_changeEvent.Wait(deadline.NextWaitMilliseconds(), &error);
+    const uint32_t waited = event.Wait(deadline.NextWaitMilliseconds(), &error);
     m_innerLock.Lock();
 
-    if (generation != m_generation) {
-        // Woken by a signal (or it came while this waiter was on its way): test again.
-        // The last owed waiter back leaves the event to the waiters that owe nothing.
-        if (--m_owedWaiters == 0) m_changeEvent.Reset();
-        return XpRc::Ok;
+    if (registered && generation != m_generation) {
+        // The last owed waiter back leaves the change event to those that owe nothing.
+        if (--m_owedWaiters == 0) {
+            m_changeEvent.Reset();
+            m_drainedEvent.Set();
+        }
+    } else if (registered) {
+        --m_currentWaiters;
     }
-    --m_currentWaiters;
+    // Something changed (or, for a waiter that slept on the drained event, may now be
+    // waited for properly): test again.
+    if (generation != m_generation || (!registered && waited == XpWaitResult::Object0)) return XpRc::Ok;
     if (waited == XpWaitResult::Timeout) return deadline.HasPassed() ? XpRc::TimedOut : XpRc::Ok;
     return XpMapWaitResult(waited, error);
 }
@@ -56,8 +70,11 @@ XpResult XpComboSyncObject::WaitForChange(const XpWaitDeadline& deadline)
 void XpComboSyncObject::SignalChange()
 {
     ++m_generation;
-    m_owedWaiters += m_currentWaiters;
-    m_currentWaiters = 0;
+    if (m_currentWaiters > 0) {
+        m_owedWaiters += m_currentWaiters;
+        m_currentWaiters = 0;
+        m_drainedEvent.Reset();
+    }
     m_changeEvent.Set();
     // A multi-waiter is not woken by its own thread: that thread is not waiting but
     // working (a waiter for all objects gives back what it obtained before it waits), and

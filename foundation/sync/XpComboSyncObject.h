@@ -19,7 +19,7 @@ class XpMultiWaiterBase;
 
 class XpComboSyncObject : public XpSyncObject {
 public:
-    XpComboSyncObject() = default;
+    XpComboSyncObject();
     XpComboSyncObject(const XpComboSyncObject&) = delete;
     XpComboSyncObject& operator=(const XpComboSyncObject&) = delete;
 
@@ -62,10 +62,13 @@ protected:
 private:
     std::vector<XpMultiWaiterBase*> m_waiters;
     XpPlatformEvent m_changeEvent;
-    // Each signal starts a new generation. A waiter that registered in an earlier
-    // generation than the current one is owed a wake-up: while any such waiter has not yet
-    // come back under the inner lock, nobody resets the change event, so a waiter that
-    // released the inner lock but has not begun its wait yet still finds the event set.
+    // Each signal starts a new generation. A waiter registered before the current
+    // generation began is owed a wake-up: until every such waiter is back under the inner
+    // lock, nobody clears the change event, so a waiter that released the inner lock but
+    // has not begun its wait yet still finds the event set. A waiter that comes while
+    // wake-ups are owed cannot clear the event either; instead of finding it set again and
+    // again, it sleeps on the drained event, which is set once no wake-up is owed.
+    XpPlatformEvent m_drainedEvent;
     uint64_t m_generation = 0;
     uint32_t m_currentWaiters = 0;  // registered in the current generation
     uint32_t m_owedWaiters = 0;     // registered earlier, not yet back

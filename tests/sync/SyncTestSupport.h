@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/sync/XpComboSyncObject.h"
+
 namespace kestrow_test {
 
 using Clock = std::chrono::steady_clock;
@@ -36,6 +38,17 @@ inline bool Eventually(const std::function<bool()>& condition, double seconds = 
         SleepMs(2);
     }
     return true;
+}
+
+// Whether another thread could take the object now (it gives it back at once).
+inline bool FreeForOthers(XpComboSyncObject& object)
+{
+    bool free = false;
+    std::thread([&] {
+        free = object.LockFor(0) == XpRc::Ok;
+        if (free) object.Unlock();
+    }).join();
+    return free;
 }
 
 // Threads that are all joined before the object goes, however the test ends. When they

@@ -98,27 +98,6 @@ TYPED_TEST(RwLockTest, AWaitingWriterGoesBeforeNewReaders)
     EXPECT_EQ(readerPlace, 2);
 }
 
-// A reader held back only by a waiting writer goes on as soon as that writer gives up,
-// while the first reader still reads.
-TYPED_TEST(RwLockTest, AWriterThatTimesOutLetsHeldBackReadersGo)
-{
-    ASSERT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
-    std::atomic<bool> readerDone{false};
-    XpResult writerResult = XpRc::Failure;
-    BoundedThreads threads;
-    threads.Start([&] { writerResult = this->m_lock.LockFor(1); });
-    ASSERT_TRUE(Eventually([&] { return this->SharedFromOther() == XpRc::TimedOut; }));
-    threads.Start([&] {
-        EXPECT_EQ(this->m_lock.LockShared(-1), XpRc::Ok);
-        this->m_lock.Unlock();
-        readerDone = true;
-    });
-    EXPECT_TRUE(Eventually([&] { return readerDone.load(); }, 4.0));
-    this->m_lock.Unlock();
-    threads.JoinAll();
-    EXPECT_EQ(writerResult, XpRc::TimedOut);
-}
-
 TEST(XpRwLockEx, TheOnlyReaderMayUpgradeAndTheWritersReadsAreWrites)
 {
     XpRwLockEx lock;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <climits>
 #include <memory>
+#include <thread>
 
 #include "foundation/sync/XpManualEvent.h"
 #include "foundation/sync/XpMultiLock.h"
@@ -51,12 +52,20 @@ TEST(XpWait, TimeOutsBelowMinusOneAreRefusedAndLongOnesDoNotOverflow)
     threads.JoinAll();
 }
 
-// A waiter whose condition stays false while the object keeps changing (the writer locks
-// again and again) still ends when its time is up: every wait waits only for what is left.
-TEST(XpWait, ATimeOutEndsAfterItsSecondsUnderContention)
+namespace {
+void ExpectAboutOneSecond(Clock::time_point start)
 {
-    XpRwLock rw;
-    XpRwLock other;
+    const double seconds = SecondsSince(start);
+    EXPECT_GE(seconds, 0.95);
+    EXPECT_LT(seconds, 2.5);
+}
+
+// A waiter whose condition stays false while the object keeps changing (the writer locks
+// again and again) still ends when its time is up: every wait waits only for what is
+// left, also the wake-up waits of a multi-waiter.
+void TimeOutUnderContention()
+{
+    XpRwLock rw, other;
     std::atomic<bool> holding{false}, stop{false};
     BoundedThreads threads;
     threads.Start([&] {
@@ -74,21 +83,115 @@ TEST(XpWait, ATimeOutEndsAfterItsSecondsUnderContention)
         other.Unlock();
     });
     ASSERT_TRUE(Eventually([&] { return holding.load(); }));
-
-    Clock::time_point start = Clock::now();
-    EXPECT_EQ(rw.LockShared(1), XpRc::TimedOut);
-    double seconds = SecondsSince(start);
-    EXPECT_GE(seconds, 0.95);
-    EXPECT_LT(seconds, 1.8);
-
-    XpSemaphore wakeUp;
-    start = Clock::now();
-    XpMultiLockOne wait(&rw, &other, &wakeUp, 1);
-    EXPECT_EQ(wait.GetResult(), XpRc::TimedOut);
-    seconds = SecondsSince(start);
-    EXPECT_GE(seconds, 0.95);
-    EXPECT_LT(seconds, 1.8);
+    threads.Start([&] {
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(rw.LockShared(1), XpRc::TimedOut);
+        ExpectAboutOneSecond(start);
+    });
+    threads.Start([&] {
+        XpSemaphore wakeUp;
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(XpMultiLockOne(&rw, &other, &wakeUp, 1).GetResult(), XpRc::TimedOut);
+        ExpectAboutOneSecond(start);
+    });
+    EXPECT_TRUE(Eventually([&] { return threads.Finished() == 2; }));
     stop = true;
+}
+
+// A reader held back only by a waiting writer goes on as soon as that writer gives up,
+// while the first reader still reads.
+template <typename Lock>
+void WriterTimeOutLetsHeldBackReadersGo()
+{
+    Lock lock;
+    ASSERT_EQ(lock.LockShared(-1), XpRc::Ok);
+    std::atomic<bool> readerDone{false};
+    BoundedThreads threads;
+    threads.Start([&] { EXPECT_EQ(lock.LockFor(1), XpRc::TimedOut); });
+    auto sharedFromOther = [&] {
+        XpResult rc = XpRc::Failure;
+        std::thread([&] {
+            rc = lock.TryLockShared();
+            if (rc == XpRc::Ok) lock.Unlock();
+        }).join();
+        return rc;
+    };
+    ASSERT_TRUE(Eventually([&] { return sharedFromOther() == XpRc::TimedOut; }));  // the writer waits
+    threads.Start([&] {
+        EXPECT_EQ(lock.LockShared(-1), XpRc::Ok);
+        lock.Unlock();
+        readerDone = true;
+    });
+    EXPECT_TRUE(Eventually([&] { return readerDone.load(); }, 4.0));
+    lock.Unlock();
+}
+
+void MultiWaiterTimesOutAndLeaves()
+{
+    XpSemaphore first, second, wakeUp;
+    const Clock::time_point start = Clock::now();
+    XpMultiLockOne none(&first, &second, &wakeUp, 1);
+    EXPECT_EQ(none.GetResult(), XpRc::TimedOut);
+    EXPECT_EQ(none.GetIndex(), -1);
+    ExpectAboutOneSecond(start);
+    // No longer registered: a later change does not reach its wake-up object.
+    first.Unlock();
+    EXPECT_EQ(wakeUp.TryLock(), XpRc::TimedOut);
+}
+
+// A semaphore that counts how often anyone tries to take it.
+class CountingSemaphore : public XpSemaphore {
+public:
+    XpResult LockUntil(const XpWaitDeadline& deadline) override
+    {
+        ++tries;
+        return XpSemaphore::LockUntil(deadline);
+    }
+    std::atomic<int> tries{0};
+};
+
+// A manual wake-up left set (by a change whose object someone else took meanwhile) is
+// cleared before each round, so the waiter sleeps instead of trying again and again.
+void ManualWakeUpLeftSetDoesNotMakeTheWaiterSpin()
+{
+    CountingSemaphore first, second;
+    XpManualEvent wakeUp;
+    wakeUp.SetState(true);
+    EXPECT_EQ(XpMultiLockOne(&first, &second, &wakeUp, 1).GetResult(), XpRc::TimedOut);
+    EXPECT_LE(first.tries, 3);
+}
+
+void WaiterForAllGivesBackWhatAFailedRoundTook()
+{
+    XpMutex a, b, c;
+    XpSemaphore wakeUp;
+    std::atomic<bool> release{false};
+    BoundedThreads threads;
+    threads.Start([&] {
+        c.Lock();
+        Eventually([&] { return release.load(); });
+        c.Unlock();
+    });
+    ASSERT_TRUE(Eventually([&] { return !FreeForOthers(c); }));
+    XpMultiLockAll all({&a, &b, &c}, &wakeUp, 1);
+    EXPECT_EQ(all.GetResult(), XpRc::TimedOut);
+    EXPECT_TRUE(all.GetObtained().empty());
+    EXPECT_TRUE(FreeForOthers(a));
+    EXPECT_TRUE(FreeForOthers(b));
+    release = true;
+}
+}  // namespace
+
+// Each case waits about one second; they run side by side so that the suite pays once.
+TEST(XpWait, OneSecondTimeOuts)
+{
+    BoundedThreads cases;
+    cases.Start(TimeOutUnderContention);
+    cases.Start(WriterTimeOutLetsHeldBackReadersGo<XpRwLock>);
+    cases.Start(WriterTimeOutLetsHeldBackReadersGo<XpRwLockEx>);
+    cases.Start(MultiWaiterTimesOutAndLeaves);
+    cases.Start(ManualWakeUpLeftSetDoesNotMakeTheWaiterSpin);
+    cases.Start(WaiterForAllGivesBackWhatAFailedRoundTook);
 }
 
 namespace {
@@ -98,12 +201,14 @@ struct Occupancy {
     void Read()
     {
         ++readers;
+        std::this_thread::yield();
         if (writers != 0) ++violations;
         --readers;
     }
     void Write()
     {
         if (++writers != 1 || readers != 0) ++violations;
+        std::this_thread::yield();
         --writers;
     }
 };
@@ -138,7 +243,7 @@ TYPED_TEST(WaitStressTest, NoWaiterHangsAmongManyThreads)
 {
     TypeParam lock;
     Occupancy occupancy;
-    BoundedThreads threads(20.0);
+    BoundedThreads threads(8.0);
     for (int t = 0; t < 12; ++t) threads.Start([&, t] { HammerRwLock(lock, occupancy, t, 400); });
     threads.JoinAll();
     EXPECT_EQ(occupancy.violations, 0);
@@ -151,7 +256,7 @@ TEST(WaitStress, SemaphoreUnitsAreNeverLost)
     XpSemaphore first, second;
     std::atomic<int> takenByMulti{0};
     constexpr int kUnits = 600;
-    BoundedThreads threads(20.0);
+    BoundedThreads threads(8.0);
     for (int t = 0; t < 4; ++t) {
         threads.Start([&] {
             for (int i = 0; i < kUnits / 4; ++i) (i % 2 ? first : second).Unlock();
