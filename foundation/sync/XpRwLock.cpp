@@ -42,9 +42,7 @@ namespace {
 // then signals the change.
 class WaitingWriter {
 public:
-    WaitingWriter(int32_t& waitingWriters, bool exclusive) : m_waitingWriters(waitingWriters), m_exclusive(exclusive)
-    {
-    }
+    WaitingWriter(int32_t& waitingWriters, bool exclusive) : m_waitingWriters(waitingWriters), m_exclusive(exclusive) {}
     // Before each wait. A request whose deadline has passed does not wait, so no reader
     // could have seen it.
     void BeforeWait(const XpWaitDeadline& deadline)

@@ -47,7 +47,8 @@ uint32_t XpPlatformThread::Start(XpPlatformThreadProc procedure, void* userData,
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     // As on Windows, a stack size is rounded up to what the system needs at least.
-    if (stackSize != 0) pthread_attr_setstacksize(&attributes, stackSize < PTHREAD_STACK_MIN ? PTHREAD_STACK_MIN : stackSize);
+    if (stackSize != 0)
+        pthread_attr_setstacksize(&attributes, stackSize < PTHREAD_STACK_MIN ? PTHREAD_STACK_MIN : stackSize);
     pthread_t thread;
     const int rc = pthread_create(&thread, &attributes, StartRoutine, record);
     pthread_attr_destroy(&attributes);

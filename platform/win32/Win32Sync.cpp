@@ -111,8 +111,8 @@ XpPlatformMutex& XpPlatformMutex::operator=(XpPlatformMutex&& other) noexcept
 XpPlatformMutex XpPlatformMutex::Duplicate() const
 {
     HANDLE copy = nullptr;
-    if (m_handle == nullptr || !DuplicateHandle(GetCurrentProcess(), m_handle, GetCurrentProcess(), &copy, 0, FALSE,
-                                                DUPLICATE_SAME_ACCESS))
+    if (m_handle == nullptr ||
+        !DuplicateHandle(GetCurrentProcess(), m_handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
         copy = nullptr;
     return XpPlatformMutex(copy);
 }

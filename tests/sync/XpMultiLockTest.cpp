@@ -79,12 +79,13 @@ TEST(XpMultiLockAll, OppositeOrdersNeverHoldEachOtherUp)
     XpMutex a, b;
     long shared = 0;  // guarded by holding both
     BoundedThreads threads;
-    for (int t = 0; t < 2; ++t) threads.Start([&, t] {
+    for (int t = 0; t < 2; ++t)
+        threads.Start([&, t] {
             XpSemaphore wakeUp;
             for (int i = 0; i < 300; ++i) {
-                XpMultiLockAll all(t == 0 ? std::vector<XpComboSyncObject*>{&a, &b}
-                                          : std::vector<XpComboSyncObject*>{&b, &a},
-                                   &wakeUp, -1);
+                XpMultiLockAll all(
+                    t == 0 ? std::vector<XpComboSyncObject*>{&a, &b} : std::vector<XpComboSyncObject*>{&b, &a}, &wakeUp,
+                    -1);
                 ASSERT_EQ(all.GetResult(), XpRc::Ok);
                 ++shared;
                 for (XpComboSyncObject* object : all.GetObtained()) object->Unlock();

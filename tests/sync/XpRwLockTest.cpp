@@ -102,8 +102,8 @@ TEST(XpRwLockEx, TheOnlyReaderMayUpgradeAndTheWritersReadsAreWrites)
 {
     XpRwLockEx lock;
     ASSERT_EQ(lock.LockShared(-1), XpRc::Ok);
-    ASSERT_EQ(lock.LockShared(0), XpRc::Ok);  // reads again
-    ASSERT_EQ(lock.TryLock(), XpRc::Ok);      // upgrade without giving the reads back
+    ASSERT_EQ(lock.LockShared(0), XpRc::Ok);    // reads again
+    ASSERT_EQ(lock.TryLock(), XpRc::Ok);        // upgrade without giving the reads back
     ASSERT_EQ(lock.TryLockShared(), XpRc::Ok);  // one more write
     auto sharedFromOther = [&] {
         XpResult rc = XpRc::Failure;

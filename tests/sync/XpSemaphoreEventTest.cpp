@@ -28,7 +28,8 @@ TEST(XpSemaphore, EachReleaseLetsOneWaiterThrough)
     XpSemaphore semaphore;
     std::atomic<int> through{0};
     BoundedThreads threads;
-    for (int i = 0; i < 3; ++i) threads.Start([&] {
+    for (int i = 0; i < 3; ++i)
+        threads.Start([&] {
             EXPECT_EQ(semaphore.Lock(), XpRc::Ok);
             ++through;
         });
@@ -50,7 +51,8 @@ TEST(XpManualEvent, ASetEventReleasesEveryWaiterUntilCleared)
     EXPECT_EQ(event.LockFor(0), XpRc::TimedOut);
     std::atomic<int> through{0};
     BoundedThreads threads;
-    for (int i = 0; i < 4; ++i) threads.Start([&] {
+    for (int i = 0; i < 4; ++i)
+        threads.Start([&] {
             EXPECT_EQ(event.Lock(), XpRc::Ok);
             ++through;
         });

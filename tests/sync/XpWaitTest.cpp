@@ -235,7 +235,8 @@ void HammerRwLock(Lock& lock, Occupancy& occupancy, int thread, int rounds)
 }  // namespace
 
 template <typename Lock>
-class WaitStressTest : public ::testing::Test {};
+class WaitStressTest : public ::testing::Test {
+};
 using RwLocks = ::testing::Types<XpRwLock, XpRwLockEx>;
 TYPED_TEST_SUITE(WaitStressTest, RwLocks);
 
