@@ -25,8 +25,8 @@ TEST(XpMultiLockOne, ObtainsTheFirstObjectThatCanBeHad)
     first.Unlock();
 
     XpMutex busy;
-    BoundedThreads threads;
     std::atomic<bool> release{false};
+    BoundedThreads threads;
     threads.Start([&] {
         busy.Lock();
         Eventually([&] { return release.load(); });
