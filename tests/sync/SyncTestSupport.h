@@ -40,15 +40,30 @@ inline bool Eventually(const std::function<bool()>& condition, double seconds = 
     return true;
 }
 
-// Whether another thread could take the object now (it gives it back at once).
+// What a request (a lambda) answers on another thread; what it obtained is given back
+// there at once.
+template <typename Request>
+XpResult FromOtherThread(XpSyncObject& object, Request request)
+{
+    XpResult rc = XpRc::Failure;
+    std::thread([&] {
+        rc = request();
+        if (rc == XpRc::Ok) object.Unlock();
+    }).join();
+    return rc;
+}
+
+// Whether another thread could take the object now.
 inline bool FreeForOthers(XpComboSyncObject& object)
 {
-    bool free = false;
-    std::thread([&] {
-        free = object.LockFor(0) == XpRc::Ok;
-        if (free) object.Unlock();
-    }).join();
-    return free;
+    return FromOtherThread(object, [&] { return object.LockFor(0); }) == XpRc::Ok;
+}
+
+// A shared request on another thread.
+template <typename Lock>
+XpResult SharedFromOtherThread(Lock& lock)
+{
+    return FromOtherThread(lock, [&] { return lock.TryLockShared(); });
 }
 
 // Threads that are all joined before the object goes, however the test ends. When they

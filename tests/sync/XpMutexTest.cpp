@@ -13,11 +13,7 @@ TEST(XpMutex, OffersOnlyForeverAndNoWait)
     XpMutex mutex;
     EXPECT_EQ(mutex.LockFor(5), XpRc::InvalidHandle);
     EXPECT_EQ(mutex.LockFor(-2), XpRc::InvalidHandle);
-    // Neither refusal left the mutex held: another thread takes it at once.
-    std::thread([&] {
-        EXPECT_EQ(mutex.LockFor(0), XpRc::Ok);
-        mutex.Unlock();
-    }).join();
+    EXPECT_TRUE(FreeForOthers(mutex)) << "a refusal left the mutex held";
 }
 
 TEST(XpMutex, OwnerLocksAgainAndUnlocksAsOften)
@@ -25,14 +21,7 @@ TEST(XpMutex, OwnerLocksAgainAndUnlocksAsOften)
     XpMutex mutex;
     ASSERT_EQ(mutex.Lock(), XpRc::Ok);
     ASSERT_EQ(mutex.TryLock(), XpRc::Ok);
-    auto tryFromOther = [&] {
-        XpResult rc = XpRc::Failure;
-        std::thread([&] {
-            rc = mutex.LockFor(0);
-            if (rc == XpRc::Ok) mutex.Unlock();
-        }).join();
-        return rc;
-    };
+    auto tryFromOther = [&] { return FromOtherThread(mutex, [&] { return mutex.LockFor(0); }); };
     EXPECT_EQ(tryFromOther(), XpRc::TimedOut);
 
     // Another thread's unlock is ignored.
@@ -99,8 +88,5 @@ TEST(XpMutex, ASystemMutexLeftByAnEndedThreadIsReportedAbandonedAndFreed)
 
     EXPECT_EQ(second.Lock(), XpRc::Abandoned);
     // Not held after the report: both the inner lock and the system mutex went back.
-    std::thread([&] {
-        EXPECT_EQ(second.LockFor(0), XpRc::Ok);
-        second.Unlock();
-    }).join();
+    EXPECT_TRUE(FreeForOthers(second));
 }

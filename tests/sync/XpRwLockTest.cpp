@@ -11,25 +11,11 @@ using namespace kestrow_test;
 template <typename Lock>
 class RwLockTest : public ::testing::Test {
 protected:
-    // What another thread gets from a request that does not wait (it gives back what it got).
     XpResult ExclusiveFromOther()
     {
-        return FromOther([this] { return m_lock.LockFor(0); });
+        return FromOtherThread(m_lock, [this] { return m_lock.LockFor(0); });
     }
-    XpResult SharedFromOther()
-    {
-        return FromOther([this] { return m_lock.TryLockShared(); });
-    }
-    template <typename Request>
-    XpResult FromOther(Request request)
-    {
-        XpResult rc = XpRc::Failure;
-        std::thread([&] {
-            rc = request();
-            if (rc == XpRc::Ok) m_lock.Unlock();
-        }).join();
-        return rc;
-    }
+    XpResult SharedFromOther() { return SharedFromOtherThread(m_lock); }
 
     Lock m_lock;
 };
@@ -105,17 +91,9 @@ TEST(XpRwLockEx, TheOnlyReaderMayUpgradeAndTheWritersReadsAreWrites)
     ASSERT_EQ(lock.LockShared(0), XpRc::Ok);    // reads again
     ASSERT_EQ(lock.TryLock(), XpRc::Ok);        // upgrade without giving the reads back
     ASSERT_EQ(lock.TryLockShared(), XpRc::Ok);  // one more write
-    auto sharedFromOther = [&] {
-        XpResult rc = XpRc::Failure;
-        std::thread([&] {
-            rc = lock.TryLockShared();
-            if (rc == XpRc::Ok) lock.Unlock();
-        }).join();
-        return rc;
-    };
     lock.Unlock();
     lock.Unlock();
-    EXPECT_EQ(sharedFromOther(), XpRc::Ok) << "only the reads are left";
+    EXPECT_EQ(SharedFromOtherThread(lock), XpRc::Ok) << "only the reads are left";
     lock.Unlock();
     lock.Unlock();
 

@@ -108,15 +108,7 @@ void WriterTimeOutLetsHeldBackReadersGo()
     std::atomic<bool> readerDone{false};
     BoundedThreads threads;
     threads.Start([&] { EXPECT_EQ(lock.LockFor(1), XpRc::TimedOut); });
-    auto sharedFromOther = [&] {
-        XpResult rc = XpRc::Failure;
-        std::thread([&] {
-            rc = lock.TryLockShared();
-            if (rc == XpRc::Ok) lock.Unlock();
-        }).join();
-        return rc;
-    };
-    ASSERT_TRUE(Eventually([&] { return sharedFromOther() == XpRc::TimedOut; }));  // the writer waits
+    ASSERT_TRUE(Eventually([&] { return SharedFromOtherThread(lock) == XpRc::TimedOut; }));  // the writer waits
     threads.Start([&] {
         EXPECT_EQ(lock.LockShared(-1), XpRc::Ok);
         lock.Unlock();
