@@ -1,6 +1,7 @@
 #include "foundation/XpResult.h"
 
 #include "platform/PlatformErrors.h"
+#include "platform/PlatformSync.h"
 
 XpResult XpMapWindowsError(uint32_t error)
 {
@@ -132,5 +133,28 @@ XpResult XpMapCreateNewFileError(int error)
             return XpRc::TooManyOpenFiles;
         default:
             return XpRc::CrtFailure;
+    }
+}
+
+XpResult XpMapWaitResult(uint32_t waitResult, uint32_t error)
+{
+    switch (waitResult) {
+        case XpWaitResult::Object0:
+            return XpRc::Ok;
+        case XpWaitResult::Abandoned:
+            return XpRc::Abandoned;
+        case XpWaitResult::Timeout:
+            return XpRc::TimedOut;
+        default:
+            break;
+    }
+    switch (error) {
+        case XpWinError::InvalidHandle:
+            return XpRc::InvalidHandle;
+        case XpWinError::NotOwner:
+            return XpRc::NotOwner;
+        default:
+            // A failed wait is never success, even when no error number came with it.
+            return XpRc::WaitFailed;
     }
 }

@@ -33,6 +33,12 @@ inline constexpr XpResult InvalidFile = 0x8119;  // also: date-time conversion f
 inline constexpr XpResult DeviceNotReady = 0x811A;
 inline constexpr XpResult NotSupported = 0x8203;
 inline constexpr XpResult OutOfMemory = 0x8401;
+inline constexpr XpResult WaitFailed = 0x8200;
+inline constexpr XpResult TimedOut = 0x8201;  // also the would-block answer to a zero time-out
+inline constexpr XpResult NotOwner = 0x8202;
+inline constexpr XpResult Abandoned = 0x8204;
+inline constexpr XpResult JoinSelf = 0x8205;
+inline constexpr XpResult InvalidHandle = 0x8206;  // also: a null object or a time-out not offered
 }  // namespace XpRc
 
 // Maps a Windows error number (GetLastError, or what a platform service reports).
@@ -62,3 +68,6 @@ XpResult XpMapOpenError(uint32_t error, bool forWriting);
 XpResult XpMapMkdirError(int error, bool parentIsDirectory);
 // A failed exclusive create of a new file (_wsopen_s with create and exclusive).
 XpResult XpMapCreateNewFileError(int error);
+// Maps what a wait answered (numbered as WaitForSingleObject answers) and, for a failed
+// wait, the error it reported.
+XpResult XpMapWaitResult(uint32_t waitResult, uint32_t error);

@@ -50,6 +50,8 @@ inline constexpr uint32_t WsaNotEmpty = 10066;
 inline constexpr uint32_t ShellErrorOnDestination = 0x10000;
 // The file has no resource of the asked type (a file without a version resource).
 inline constexpr uint32_t ResourceTypeNotFound = 1813;
+// The thread does not own the mutex it tries to release.
+inline constexpr uint32_t NotOwner = 288;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the Linux build, the sanitizer build (with
-# short, time-bounded fuzz runs) and the Windows build under Wine.
+# short, time-bounded fuzz runs), the Windows build under Wine, and the synchronisation
+# tests under the thread sanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ trap 'WINEPREFIX="$KESTROW_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; rm
 export KESTROW_WINEPREFIX="$scratch/wine"
 tools/wine-prefix.sh "$KESTROW_WINEPREFIX"
 
-for preset in linux sanitize windows; do
+for preset in linux sanitize windows tsan; do
   echo "== $preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
