@@ -33,6 +33,10 @@ inline constexpr XpResult InvalidFile = 0x8119;  // also: date-time conversion f
 inline constexpr XpResult DeviceNotReady = 0x811A;
 inline constexpr XpResult NotSupported = 0x8203;
 inline constexpr XpResult OutOfMemory = 0x8401;
+// The link-safe file layer: a symbolic link or junction where the caller's own file or
+// folder is meant; a folder that another user owns or that others can write.
+inline constexpr XpResult LinkRefused = 0x811B;
+inline constexpr XpResult FolderNotPrivate = 0x811C;
 }  // namespace XpRc
 
 // Maps a Windows error number (GetLastError, or what a platform service reports).

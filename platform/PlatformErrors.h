@@ -38,6 +38,10 @@ inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FilenameExcedRange = 206;
 inline constexpr uint32_t FileInvalid = 1006;
 inline constexpr uint32_t NotSupported = 50;
+// The link-safe file layer (PlatformSecureFiles.h):
+inline constexpr uint32_t StoppedOnSymlink = 681;       // a link where none may be followed
+inline constexpr uint32_t InvalidOwner = 1307;          // a folder that another user owns
+inline constexpr uint32_t InvalidSecurityDescr = 1338;  // a folder that others can write
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

@@ -31,3 +31,7 @@ XpString GetFileTitle(const XpString& path, XpPathStyle style = kXpNativePathSty
 XpString GetFileNamePart(const XpString& path, XpPathStyle style = kXpNativePathStyle);
 // The root of the path, or an empty text for a relative path.
 XpString GetPathRoot(const XpString& path, XpPathStyle style = kXpNativePathStyle);
+// True for a path that names no folder of its own: an empty one, or under the Windows
+// rules a drive letter without its root ("Q:", "Q:name"), which the system resolves
+// against that drive's current folder. Walks over a tree refuse such paths.
+bool IsEmptyOrDriveRelative(const XpString& path, XpPathStyle style = kXpNativePathStyle);

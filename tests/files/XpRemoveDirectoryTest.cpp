@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "LinkSupport.h"
 #include "TestSupport.h"
 #include "foundation/files/XpDir.h"
 #include "foundation/files/XpFileOperation.h"
@@ -174,4 +178,48 @@ TEST_F(XpRemoveDirectoryTest, LinksGoWithoutTheirTargets)
         EXPECT_TRUE(fs::exists(m_root / "outside/inner/keep-too.bin"));
     }
 #endif
+}
+
+TEST_F(XpRemoveDirectoryTest, AFolderSwappedForALinkNeverLeadsTheRemovalOutside)
+{
+    if (!kestrow_test::CanMakeLinks()) GTEST_SKIP() << "no way to plant links on this host";
+    // What an attacker wants gone: files beside the tree, some named as the tree's own
+    // entries so that a removal that goes by path would find them behind the link.
+    const std::vector<std::string> names = {"in-0.bin", "in-1.bin", "in-2.bin", "in-3.bin", "deeper/in.bin"};
+    for (const std::string& name : names) WriteBytes("outside/" + name, "keep");
+    const auto outsideIntact = [&] {
+        for (const std::string& name : names)
+            if (ReadBytes("outside/" + name) != "keep") return false;
+        return true;
+    };
+    MakeDir("leftovers");
+
+    // The attacker works on work/sub all the time; each round builds a fresh tree under
+    // another name, moves it into place and removes it with a progress display that takes
+    // its time, as a dialog's does. Whatever a round leaves behind is moved out of the
+    // attacker's way before the next one.
+    class SlowProgress : public XpFileProgress {
+        void Report(double) override { std::this_thread::sleep_for(std::chrono::microseconds(300)); }
+    } progress;
+    const fs::path work = m_root / "work";
+    kestrow_test::FolderSwapper swapper(work, "sub", m_root / "outside", 20);
+    ASSERT_TRUE(swapper.Started());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int rounds = 0;
+    while (std::chrono::steady_clock::now() < end && outsideIntact()) {
+        MakeFile("stage/top.bin");
+        for (const std::string& name : names) MakeFile("stage/sub/" + name);
+        fs::rename(m_root / "stage", work);
+        progress.m_nTotal = 0;
+        XpFileOperation::RemoveDirectory(ToXp(work), true, &progress);
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(work, ec))) fs::rename(work, m_root / "leftovers" / std::to_string(rounds));
+        ++rounds;
+    }
+    const long swaps = swapper.Stop();
+    EXPECT_TRUE(outsideIntact()) << "after " << rounds << " rounds";
+    // The attacker was really at work while the trees were removed.
+    EXPECT_GT(swaps, 0);
+    std::printf("[ race ] %d removals against %ld swaps\n", rounds, swaps);
+    kestrow_test::RemoveTreeWithLinks(m_root / "leftovers");
 }
