@@ -188,8 +188,10 @@ uint32_t XpPosixCreateFileAt(int dirFd, const std::string& name, int extraFlags,
     int fd = -1;
     bool created = false;
     uint32_t rc = OpenByDisposition(dirFd, name, flags, disposition, access == 0, &fd, &created);
-    // A link where none may be followed: O_NOFOLLOW refuses it (O_EXCL never follows one).
-    if (rc != XpWinError::Success && (extraFlags & O_NOFOLLOW) != 0 && IsLinkAt(dirFd, name))
+    // A link where none may be followed: O_NOFOLLOW refuses it. (A new file's O_EXCL never
+    // follows one either; that the name exists is answer enough there.)
+    if (rc != XpWinError::Success && rc != XpWinError::FileExists && (extraFlags & O_NOFOLLOW) != 0 &&
+        IsLinkAt(dirFd, name))
         return XpWinError::StoppedOnSymlink;
     if (rc != XpWinError::Success) return rc;
 

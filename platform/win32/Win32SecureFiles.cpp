@@ -537,21 +537,28 @@ uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
         return LastError();
     }
     const ACCESS_MASK rights = FILE_LIST_DIRECTORY | READ_CONTROL | (elevated ? WRITE_DAC : 0);
-    // Made here with the access list from the start, or found and checked by handle.
+    // Made here with the access list from the start, or found and checked by handle. A
+    // name that exists for the create but never for the open is a link that leads nowhere
+    // (Wine follows it on open).
     HANDLE handle = INVALID_HANDLE_VALUE;
+    rc = XpWinError::StoppedOnSymlink;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        rc = OpenRelative(state->handle, last.c_str(), rights, FILE_CREATE, FILE_DIRECTORY_FILE, 0, kShareAll,
-                          elevated ? access.Descriptor() : nullptr, &handle, nullptr);
-        if (rc == XpWinError::Success) {
+        uint32_t step = OpenRelative(state->handle, last.c_str(), rights, FILE_CREATE, FILE_DIRECTORY_FILE, 0,
+                                     kShareAll, elevated ? access.Descriptor() : nullptr, &handle, nullptr);
+        if (step == XpWinError::Success) {
             rc = Inspect(handle, state, last.c_str(), nullptr);
             break;
         }
-        if (rc != XpWinError::AlreadyExists && rc != XpWinError::FileExists) break;
+        if (step != XpWinError::AlreadyExists && step != XpWinError::FileExists) {
+            rc = step;
+            break;
+        }
         bool isDirectory = false;
-        rc = OpenChecked(state, last.c_str(), rights, 0, &handle, &isDirectory);
-        if (rc == XpWinError::FileNotFound) continue;  // gone again in between
-        if (rc == XpWinError::Success)
-            rc = isDirectory ? AdoptExisting(handle, elevated, access) : XpWinError::AlreadyExists;
+        step = OpenChecked(state, last.c_str(), rights, 0, &handle, &isDirectory);
+        if (step == XpWinError::FileNotFound) continue;
+        if (step == XpWinError::Success)
+            step = isDirectory ? AdoptExisting(handle, elevated, access) : XpWinError::AlreadyExists;
+        rc = step;
         break;
     }
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
