@@ -20,6 +20,17 @@
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+// Opens a folder by path. One that this user may enter but not list still serves as the
+// base of work relative to it, through a path descriptor.
+int OpenFolderByPath(const char* path)
+{
+    const int fd = open(path, kFolderFlags);
+    if (fd >= 0 || errno != EACCES) return fd;
+    const int base = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (base < 0) errno = EACCES;
+    return base;
+}
 constexpr mode_t kPrivateMode = 0700;
 
 struct Folder {
@@ -91,7 +102,7 @@ uint32_t OpenFolderOf(const XpChar* path, int* dirFd, std::string* last)
     std::string folder;
     SplitLast(name, &folder, last);
     if (!IsOneName(*last)) return XpWinError::InvalidParameter;
-    *dirFd = open(folder.c_str(), kFolderFlags);
+    *dirFd = OpenFolderByPath(folder.c_str());
     if (*dirFd < 0) return errno == ENOENT || errno == ENOTDIR ? XpWinError::PathNotFound : XpPosixWinError(errno);
     return XpWinError::Success;
 }
@@ -105,7 +116,7 @@ uint32_t XpPlatformOpenFolder(const XpChar* path, XpFolderHandle* folder)
     if (path == nullptr) return XpWinError::InvalidParameter;
     const std::string name = XpPosixToUtf8(path);
     if (name.empty()) return XpWinError::PathNotFound;
-    const int fd = open(name.c_str(), kFolderFlags);
+    const int fd = OpenFolderByPath(name.c_str());
     if (fd < 0) {
         if (errno == ENOENT) return XpWinError::PathNotFound;
         return errno == ENOTDIR ? kXpPosixErrorDirectory : XpPosixWinError(errno, name);
@@ -151,7 +162,8 @@ uint32_t XpPlatformReadFolder(XpFolderHandle folder, XpFolderEntry* entry)
         if (state->listing == nullptr) {
             const int error = errno;
             close(copy);
-            return XpPosixWinError(error);
+            // A folder opened only as a base (see OpenFolderByPath) cannot be listed.
+            return error == EBADF ? XpWinError::AccessDenied : XpPosixWinError(error);
         }
     }
     constexpr std::size_t kCapacity = sizeof(entry->name) / sizeof(entry->name[0]);

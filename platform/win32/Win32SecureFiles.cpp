@@ -321,8 +321,12 @@ uint32_t XpPlatformOpenFolder(const XpChar* path, XpFolderHandle* folder)
     if (folder == nullptr) return XpWinError::InvalidParameter;
     *folder = kXpInvalidFolderHandle;
     if (path == nullptr) return XpWinError::InvalidParameter;
-    const HANDLE handle = CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // A folder that this user may not list still serves as the base of relative opens.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        handle = CreateFileW(path, FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const uint32_t error = LastError();
         return error == XpWinError::FileNotFound ? XpWinError::PathNotFound : error;
