@@ -62,6 +62,16 @@ bool IsOneName(const std::string& name)
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
+// The open folder and the entry name of a call that works relative to a folder.
+uint32_t EntryOf(XpFolderHandle parent, const XpChar* name, Folder** state, std::string* text)
+{
+    *state = FolderOf(parent);
+    if (*state == nullptr) return XpWinError::InvalidHandle;
+    if (name == nullptr) return XpWinError::InvalidParameter;
+    *text = XpPosixToUtf8(name);
+    return IsOneName(*text) ? XpWinError::Success : XpWinError::InvalidParameter;
+}
+
 bool IsLinkAt(int dirFd, const std::string& name)
 {
     struct stat status;
@@ -128,11 +138,10 @@ uint32_t XpPlatformOpenFolderAt(XpFolderHandle parent, const XpChar* name, XpFol
 {
     if (folder == nullptr) return XpWinError::InvalidParameter;
     *folder = kXpInvalidFolderHandle;
-    Folder* state = FolderOf(parent);
-    if (state == nullptr) return XpWinError::InvalidHandle;
-    if (name == nullptr) return XpWinError::InvalidParameter;
-    const std::string text = XpPosixToUtf8(name);
-    if (!IsOneName(text)) return XpWinError::InvalidParameter;
+    Folder* state = nullptr;
+    std::string text;
+    const uint32_t rc = EntryOf(parent, name, &state, &text);
+    if (rc != XpWinError::Success) return rc;
     const int fd = openat(state->fd, text.c_str(), kFolderFlags | O_NOFOLLOW);
     if (fd < 0) return FolderOpenError(errno, state->fd, text);
     return HandOut(fd, folder);
@@ -187,11 +196,10 @@ uint32_t XpPlatformReadFolder(XpFolderHandle folder, XpFolderEntry* entry)
 
 uint32_t XpPlatformDeleteAt(XpFolderHandle parent, const XpChar* name)
 {
-    Folder* state = FolderOf(parent);
-    if (state == nullptr) return XpWinError::InvalidHandle;
-    if (name == nullptr) return XpWinError::InvalidParameter;
-    const std::string text = XpPosixToUtf8(name);
-    if (!IsOneName(text)) return XpWinError::InvalidParameter;
+    Folder* state = nullptr;
+    std::string text;
+    const uint32_t rc = EntryOf(parent, name, &state, &text);
+    if (rc != XpWinError::Success) return rc;
     struct stat status;
     if (fstatat(state->fd, text.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return XpPosixWinError(errno);
     if (S_ISDIR(status.st_mode)) return XpWinError::AccessDenied;
@@ -217,11 +225,10 @@ uint32_t XpPlatformDeleteAt(XpFolderHandle parent, const XpChar* name)
 uint32_t XpPlatformRemoveFolderAt(XpFolderHandle parent, const XpChar* name, XpFolderHandle folder)
 {
     XpPlatformCloseFolder(folder);
-    Folder* state = FolderOf(parent);
-    if (state == nullptr) return XpWinError::InvalidHandle;
-    if (name == nullptr) return XpWinError::InvalidParameter;
-    const std::string text = XpPosixToUtf8(name);
-    if (!IsOneName(text)) return XpWinError::InvalidParameter;
+    Folder* state = nullptr;
+    std::string text;
+    const uint32_t rc = EntryOf(parent, name, &state, &text);
+    if (rc != XpWinError::Success) return rc;
     // AT_REMOVEDIR removes an empty folder only, and never through a link.
     if (unlinkat(state->fd, text.c_str(), AT_REMOVEDIR) == 0) return XpWinError::Success;
     const int error = errno;
@@ -235,11 +242,10 @@ uint32_t XpPlatformCreateFileAt(XpFolderHandle parent, const XpChar* name, uint3
 {
     if (handle == nullptr) return XpWinError::InvalidParameter;
     *handle = kXpInvalidFileHandle;
-    Folder* state = FolderOf(parent);
-    if (state == nullptr) return XpWinError::InvalidHandle;
-    if (name == nullptr) return XpWinError::InvalidParameter;
-    const std::string text = XpPosixToUtf8(name);
-    if (!IsOneName(text)) return XpWinError::InvalidParameter;
+    Folder* state = nullptr;
+    std::string text;
+    const uint32_t rc = EntryOf(parent, name, &state, &text);
+    if (rc != XpWinError::Success) return rc;
     return XpPosixCreateFileAt(state->fd, text, O_NOFOLLOW, access, shareMode, disposition, flagsAndAttributes, handle);
 }
 
