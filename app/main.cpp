@@ -18,6 +18,8 @@ namespace {
 
 const char kInstanceKey[] = "Vimbly_Kestrow";
 const XpChar kWorkDirectoryName[] = XP_T("Vimbly_Kestrow");
+// A share mode that lets no other open in while the file is written.
+constexpr uint32_t kShareNothing = 0;
 
 void Say(const XpString& text)
 {
@@ -63,7 +65,7 @@ int RunMainJob()
     // is made new, never opened through a link that someone planted under its name.
     const XpString versionPath = CombinePath(work.ToString(), XpString(XP_T("Version.txt")));
     XpFile version(versionPath);
-    XpResult rc = version.Open(XpFileFlag::Write | XpFileFlag::Text | XpFileFlag::MustBeNew, 0);
+    XpResult rc = version.Open(XpFileFlag::Write | XpFileFlag::Text | XpFileFlag::MustBeNew, kShareNothing);
     if (rc == XpRc::Ok) rc = version.WriteText(XP_T("1.0.0.0\n"));
     version.Close();
     Say(Describe(XP_T("Write Version.txt"), rc));
