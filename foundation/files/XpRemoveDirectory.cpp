@@ -23,6 +23,7 @@ namespace {
 class HeldFolder {
 public:
     HeldFolder() = default;
+    explicit HeldFolder(XpFolderHandle handle) : m_handle(handle) {}
     ~HeldFolder()
     {
         if (m_handle != kXpInvalidFolderHandle) XpPlatformCloseFolder(m_handle);
@@ -94,8 +95,7 @@ XpResult RemoveFolder(XpFolderHandle parent, const XpString& name, const XpStrin
 XpResult RemoveTree(XpFolderHandle parent, const XpString& name, const XpString& path, XpFolderHandle folder,
                     XpFileProgress* progress)
 {
-    HeldFolder held;
-    *held.Receive() = folder;
+    HeldFolder held(folder);
     XpResult rc = XpRc::Ok;
     XpFolderEntry entry;
     while (rc == XpRc::Ok) {
