@@ -8,16 +8,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "foundation/time/XpDateTime.h"
 #include "foundation/files/XpFile.h"
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
 #include "foundation/text/XpString.h"
+#include "foundation/time/XpDateTime.h"
 
 namespace {
 
 const char kInstanceKey[] = "Vimbly_Kestrow";
 const XpChar kWorkDirectoryName[] = XP_T("Vimbly_Kestrow");
+// A share mode that lets no other open in while the file is written.
+constexpr uint32_t kShareNothing = 0;
 
 void Say(const XpString& text)
 {
@@ -44,26 +46,32 @@ int RunMainJob()
         Say(started);
     }
 
-    // The work directory lives in the user's temporary folder.
+    // The work directory lives in the user's temporary folder, which programs without
+    // the updater's rights can write: it is a private folder, and one that someone else
+    // made or can write, or a link in its place, is refused.
     const XpPath temporary;
     const XpPath work(CombinePath(temporary.ToString(), XpString(kWorkDirectoryName)));
-    if (!work.IsDirectory()) work.CreateDirectories();
-    if (!work.IsDirectory()) {
-        Say(XpString(XP_T("The work directory could not be made: ")) + work.ToString());
+    const XpResult made = work.CreatePrivateDirectory();
+    if (made != XpRc::Ok || !work.IsDirectory()) {
+        XpString refusal;
+        refusal.Format(XP_T("The work directory could not be made: %s (result 0x%04x)"), work.ToString().GetString(),
+                       made);
+        Say(refusal);
         return 0;
     }
     Say(XpString(XP_T("Work directory: ")) + work.ToString());
 
-    // A version file written in text mode and read back as the first line of a file.
+    // A version file written in text mode and read back as the first line of a file. It
+    // is made new, never opened through a link that someone planted under its name.
     const XpString versionPath = CombinePath(work.ToString(), XpString(XP_T("Version.txt")));
     XpFile version(versionPath);
-    XpResult rc = version.Open(0x2 | 0x10, 0);
+    XpResult rc = version.Open(XpFileFlag::Write | XpFileFlag::Text | XpFileFlag::MustBeNew, kShareNothing);
     if (rc == XpRc::Ok) rc = version.WriteText(XP_T("1.0.0.0\n"));
     version.Close();
     Say(Describe(XP_T("Write Version.txt"), rc));
 
     XpString line;
-    rc = version.Open(0x1 | 0x10, 1);
+    rc = version.Open(XpFileFlag::Read | XpFileFlag::Text | XpFileFlag::NoLinks, XpFileOpen::ShareRead);
     if (rc == XpRc::Ok) rc = version.ReadLine(line);
     version.Close();
     XpString readBack;

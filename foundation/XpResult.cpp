@@ -43,6 +43,11 @@ XpResult XpMapWindowsError(uint32_t error)
             return XpRc::DirectoryNotEmpty;
         case FileInvalid:
             return XpRc::InvalidFile;
+        case XpWinError::StoppedOnSymlink:
+            return XpRc::LinkRefused;
+        case XpWinError::InvalidOwner:
+        case XpWinError::InvalidSecurityDescr:
+            return XpRc::FolderNotPrivate;
         default:
             return XpRc::Failure;
     }

@@ -39,6 +39,10 @@ inline constexpr XpResult NotOwner = 0x8202;
 inline constexpr XpResult Abandoned = 0x8204;
 inline constexpr XpResult JoinSelf = 0x8205;
 inline constexpr XpResult InvalidHandle = 0x8206;  // also: a null object or a time-out not offered
+// The link-safe file layer: a symbolic link or junction where the caller's own file or
+// folder is meant; a folder that another user owns or that others can write.
+inline constexpr XpResult LinkRefused = 0x811B;
+inline constexpr XpResult FolderNotPrivate = 0x811C;
 }  // namespace XpRc
 
 // Maps a Windows error number (GetLastError, or what a platform service reports).

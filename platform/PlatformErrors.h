@@ -52,6 +52,10 @@ inline constexpr uint32_t ShellErrorOnDestination = 0x10000;
 inline constexpr uint32_t ResourceTypeNotFound = 1813;
 // The thread does not own the mutex it tries to release.
 inline constexpr uint32_t NotOwner = 288;
+// The link-safe file layer (PlatformSecureFiles.h):
+inline constexpr uint32_t StoppedOnSymlink = 681;       // a link where none may be followed
+inline constexpr uint32_t InvalidOwner = 1307;          // a folder that another user owns
+inline constexpr uint32_t InvalidSecurityDescr = 1338;  // a folder that others can write
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.

@@ -17,6 +17,12 @@ inline constexpr uint32_t Write = 0x2;
 inline constexpr uint32_t Text = 0x10;
 inline constexpr uint32_t SequentialScan = 0x10000;
 inline constexpr uint32_t RandomAccess = 0x20000;
+// For files of the system's own in a folder that others may write: a symbolic link or
+// junction in place of the file is never followed (XpRc::LinkRefused) ...
+inline constexpr uint32_t NoLinks = 0x100000;
+// ... and a file that is written is made new: whatever exists under its name already,
+// a link included, is never opened (XpRc::AlreadyExists). Implies NoLinks.
+inline constexpr uint32_t MustBeNew = 0x200000;
 }  // namespace XpFileFlag
 
 // Byte-order codes of the typed reads and writes.

@@ -106,6 +106,9 @@ XpResult XpDir::FindFirst(uint32_t flags, const XpChar* pattern)
     FindClose();
     m_dwFlags = flags;
     m_strPattern = pattern;
+    // An empty path would list the current folder, and "Q:" that drive's current folder:
+    // no enumeration, nor the counts and sizes built on one, starts from such a path.
+    if (IsEmptyOrDriveRelative(m_strPath)) return XpRc::BadRoot;
 
     XpString search;
     if (flags & XpDirFlag::BeginsWith)

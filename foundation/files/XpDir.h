@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "foundation/files/XpFSObj.h"
 #include "foundation/XpSharedPtr.h"
+#include "foundation/files/XpFSObj.h"
 #include "platform/PlatformFiles.h"
 
 // Enumeration flags.
@@ -29,7 +29,7 @@ public:
     bool IsDirectory() const override { return true; }
 
     // Starts an enumeration (ending any earlier one). flags: XpDirFlag. 0 even when no
-    // entry is accepted.
+    // entry is accepted; XpRc::BadRoot for an empty or drive-relative path ("Q:").
     virtual XpResult FindFirst(uint32_t flags, const XpChar* pattern) = 0;
     // The next accepted entry; empty at the end.
     virtual XpSharedPtr<XpAbstractFSObj> FindNext() = 0;

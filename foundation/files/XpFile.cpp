@@ -5,6 +5,7 @@
 
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPathText.h"
+#include "platform/PlatformSecureFiles.h"
 #include "platform/PlatformTime.h"
 
 namespace {
@@ -121,9 +122,21 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
 
     const bool wantRead = (flags & XpFileFlag::Read) != 0;
     const bool wantWrite = (flags & XpFileFlag::Write) != 0;
+    const bool mustBeNew = (flags & XpFileFlag::MustBeNew) != 0;
+    // The link-safe open makes a missing file itself, in the same step that checks it,
+    // instead of through the C run-time's create by name first.
+    const bool linkSafe = mustBeNew || (flags & XpFileFlag::NoLinks) != 0;
     uint32_t access = 0;
     uint32_t disposition = 0;
-    if (wantRead && wantWrite) {
+    if (linkSafe && wantWrite) {
+        access = wantRead ? XpFileOpen::GenericRead | XpFileOpen::GenericWrite : XpFileOpen::GenericWrite;
+        disposition = mustBeNew ? XpFileOpen::CreateNew : wantRead ? XpFileOpen::OpenAlways : XpFileOpen::CreateAlways;
+    } else if (linkSafe && wantRead && !mustBeNew) {
+        access = XpFileOpen::GenericRead;
+        disposition = XpFileOpen::OpenExisting;
+    } else if (linkSafe) {
+        return XpRc::InvalidArgument;
+    } else if (wantRead && wantWrite) {
         XpResult rc = XpFileOperation::EnsureFileExists(m_strPath);
         if (rc != XpRc::Ok) return rc;
         access = XpFileOpen::GenericRead | XpFileOpen::GenericWrite;
@@ -146,8 +159,10 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
     else if (flags & XpFileFlag::RandomAccess)
         attributes |= XpFileOpen::RandomAccess;
 
-    uint32_t error =
-        XpPlatformCreateFile(m_strPath.GetString(), access, shareMode & 7, disposition, attributes, &m_hFile);
+    uint32_t error = linkSafe ? XpPlatformCreateFileNoFollow(m_strPath.GetString(), access, shareMode & 7, disposition,
+                                                             attributes, &m_hFile)
+                              : XpPlatformCreateFile(m_strPath.GetString(), access, shareMode & 7, disposition,
+                                                     attributes, &m_hFile);
     if (error == 0) return XpRc::Ok;
     m_hFile = kXpInvalidFileHandle;
     return XpMapOpenError(error, wantWrite);

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "foundation/files/XpAbstractFile.h"
 #include "foundation/XpSharedPtr.h"
+#include "foundation/files/XpAbstractFile.h"
 #include "platform/PlatformFiles.h"
 
 class XpFile : public XpAbstractFile {
@@ -32,7 +32,9 @@ public:
 
     // flags: XpFileFlag. Read and write creates a missing file and keeps an existing one;
     // read only needs an existing file; write only creates a missing file and empties
-    // an existing one. shareMode: XpFileOpen::ShareRead / ShareWrite / ShareDelete.
+    // an existing one. With NoLinks a link in the file's place is refused; with MustBeNew
+    // (write, alone or with read) the file is created and must not exist yet.
+    // shareMode: XpFileOpen::ShareRead / ShareWrite / ShareDelete.
     XpResult Open(uint32_t flags, uint32_t shareMode) override;
     XpResult Close() override;
     // One read of the size asked (at most 0xFFFFFFFF bytes in one call); fewer bytes

@@ -4,6 +4,7 @@
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformFiles.h"
 #include "platform/PlatformRecycleBin.h"
+#include "platform/PlatformSecureFiles.h"
 
 namespace {
 
@@ -112,14 +113,14 @@ XpResult XpFileOperation::Delete(const XpString& path, bool toRecycleBin, bool a
 
     if (progress != nullptr) {
         progress->m_strCurrentPath = path;
-        progress->m_dPercent = 0;
-        progress->Report(0);
+        progress->m_dPercent = XpFileProgress::kItemStarted;
+        progress->Report(XpFileProgress::kItemStarted);
     }
     const XpResult rc = toRecycleBin ? DeleteToRecycleBin(path) : DeleteFile(path);
     if (progress != nullptr) {
         // The item is finished whether or not it could be deleted.
-        progress->m_dPercent = 100;
-        progress->Report(100);
+        progress->m_dPercent = XpFileProgress::kItemFinished;
+        progress->Report(XpFileProgress::kItemFinished);
         ++progress->m_nDone;
     }
     return rc;
@@ -161,6 +162,12 @@ XpResult XpFileOperation::CreateDirectories(const XpString& path)
         if (rc != XpRc::Ok && rc != XpRc::AlreadyExists) return rc;
     }
     return CreateDirectory(path);
+}
+
+XpResult XpFileOperation::CreatePrivateDirectory(const XpString& path)
+{
+    if (IsEmptyOrDriveRelative(path)) return XpRc::BadRoot;
+    return XpMapWindowsError(XpPlatformCreatePrivateFolder(path.GetString()));
 }
 
 XpResult XpFileOperation::CreateNewFile(const XpString& path)

@@ -15,6 +15,10 @@ public:
     virtual ~XpFileProgress() = default;
     virtual void Report(double percent) { (void)percent; }
 
+    // The percent reported when an item is started and when it is finished.
+    static constexpr double kItemStarted = 0;
+    static constexpr double kItemFinished = 100;
+
     XpString m_strCurrentPath;  // the item being worked on
     double m_dPercent = 0;      // of the current item
     uint64_t m_nTotal = 0;      // items in all, 0 until known
@@ -46,6 +50,12 @@ public:
     static XpResult CreateDirectory(const XpString& path);
     // Every missing level; the final level existing already gives XpRc::AlreadyExists.
     static XpResult CreateDirectories(const XpString& path);
+    // Makes the last level a folder that only this user (when elevated on Windows:
+    // Administrators and SYSTEM) can use, or accepts it when it is one already. The level
+    // above must exist. Refused: a link in its place (XpRc::LinkRefused), a file there
+    // (XpRc::AlreadyExists), a folder that another user owns or that others can write
+    // (XpRc::FolderNotPrivate).
+    static XpResult CreatePrivateDirectory(const XpString& path);
     // An empty file that must not exist yet.
     static XpResult CreateNewFile(const XpString& path);
     // Creates the file when it is missing, keeps it as it is otherwise.

@@ -24,6 +24,11 @@ XpResult XpPath::CreateDirectories() const
     return XpFileOperation::CreateDirectories(m_strPath);
 }
 
+XpResult XpPath::CreatePrivateDirectory() const
+{
+    return XpFileOperation::CreatePrivateDirectory(m_strPath);
+}
+
 XpString GetSpecialFolderPath(int kind)
 {
     XpPlatformString path;

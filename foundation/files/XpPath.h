@@ -21,6 +21,8 @@ public:
     bool IsFile() const;
     // Creates every missing level.
     XpResult CreateDirectories() const;
+    // Makes the last level a private folder (XpFileOperation::CreatePrivateDirectory).
+    XpResult CreatePrivateDirectory() const;
     // Removes the directory with everything in it.
     XpResult RemoveDirectoryTree() const;
 

@@ -88,3 +88,13 @@ XpString GetPathRoot(const XpString& path, XpPathStyle style)
     if (root.kind == XpRootKind::DriveRelative) return XpString();
     return path.Left(static_cast<int32_t>(root.length));
 }
+
+bool IsEmptyOrDriveRelative(const XpString& path, XpPathStyle style)
+{
+    if (path.IsEmpty()) return true;
+    if (style != XpPathStyle::Windows) return false;
+    const XpChar* p = path.GetString();
+    if (path.GetLength() < 2 || !IsAsciiLetter(p[0]) || p[1] != ':') return false;
+    // "Q:\name" has its root; so has "Q:/name", which the system reads alike.
+    return GetPathRoot(path, style).IsEmpty() && !(path.GetLength() > 2 && p[2] == '/');
+}

@@ -26,3 +26,7 @@ XpString GetFileNamePart(const XpString& path, XpPathStyle style = kXpNativePath
 // The root of the path as XpParsePathRoot reads it, or an empty text for a relative path
 // and for a drive without a separator ("C:dir"), which names no root.
 XpString GetPathRoot(const XpString& path, XpPathStyle style = kXpNativePathStyle);
+// True for a path that names no folder of its own: an empty one, or under the Windows
+// rules a drive letter without its root ("Q:", "Q:name"), which the system resolves
+// against that drive's current folder. Walks over a tree refuse such paths.
+bool IsEmptyOrDriveRelative(const XpString& path, XpPathStyle style = kXpNativePathStyle);

@@ -1,4 +1,11 @@
 // Removal of a directory, alone or with everything below it.
+//
+// The tree is walked through open folder handles: each folder is opened relative to its
+// parent's handle without following a link, its entries are listed from that handle and
+// removed relative to it. A folder that someone swaps for a link while the walk runs
+// cannot redirect the walk, because no path is looked up a second time: the walk goes on
+// in the folder it holds, wherever that folder now stands, and a link met in a folder's
+// place goes as the link.
 
 #include <algorithm>
 
@@ -6,15 +13,42 @@
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
+#include "platform/PlatformErrors.h"
 #include "platform/PlatformFiles.h"
+#include "platform/PlatformSecureFiles.h"
 
 namespace {
+
+// An open folder, closed when it goes out of scope unless handed on.
+class HeldFolder {
+public:
+    HeldFolder() = default;
+    explicit HeldFolder(XpFolderHandle handle) : m_handle(handle) {}
+    ~HeldFolder()
+    {
+        if (m_handle != kXpInvalidFolderHandle) XpPlatformCloseFolder(m_handle);
+    }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    XpFolderHandle* Receive() { return &m_handle; }
+    XpFolderHandle Get() const { return m_handle; }
+    XpFolderHandle Release()
+    {
+        const XpFolderHandle handle = m_handle;
+        m_handle = kXpInvalidFolderHandle;
+        return handle;
+    }
+
+private:
+    XpFolderHandle m_handle = kXpInvalidFolderHandle;
+};
 
 void Publish(XpFileProgress* progress, const XpString& path)
 {
     if (!progress) return;
     progress->m_strCurrentPath = path;
-    progress->Report(0);
+    progress->Report(XpFileProgress::kItemStarted);
 }
 
 // An item that was worked on counts as done whether or not it could be removed, as with
@@ -24,48 +58,64 @@ void Finish(XpFileProgress* progress)
     if (progress) ++progress->m_nDone;
 }
 
-// A symbolic link or junction is removed as the link itself: its target, wherever it
-// lies, is never touched.
-XpResult RemoveLink(const XpString& path, uint32_t attributes, XpFileProgress* progress)
+void SetTotal(XpFileProgress* progress, uint64_t total)
+{
+    if (!progress || progress->m_nTotal != 0) return;
+    progress->m_nTotal = total;
+    progress->m_nDone = 0;
+}
+
+// An entry that is not a folder of the tree: a file, read-only or not, or a link, which
+// goes as the link; its target, wherever it lies, is never touched.
+XpResult RemoveEntry(XpFolderHandle parent, const XpString& name, const XpString& path, XpFileProgress* progress)
 {
     Publish(progress, path);
-    XpResult rc = (attributes & XpFileAttr::Directory) ? XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()))
-                                                       : XpFileOperation::Delete(path, false, false, nullptr);
+    XpResult rc = XpMapWindowsError(XpPlatformDeleteAt(parent, name.GetString()));
+    if (XpIsGenericFailure(rc)) rc = XpRc::DeleteFailed;
     Finish(progress);
     return rc;
 }
 
-XpResult RemoveTree(const XpString& path, XpFileProgress* progress)
-{
-    XpDir dir(path);
-    if (progress && progress->m_nTotal == 0) {
-        progress->m_nTotal = dir.CountEntries(true) + 1;
-        progress->m_nDone = 0;
-    }
-    XpResult rc = dir.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr);
-    if (rc != XpRc::Ok) return rc;
+XpResult RemoveTree(XpFolderHandle parent, const XpString& name, const XpString& path, XpFolderHandle folder,
+                    XpFileProgress* progress);
 
+// A folder listed in an open parent: opened relative to it, then emptied and removed.
+XpResult RemoveFolder(XpFolderHandle parent, const XpString& name, const XpString& path, XpFileProgress* progress)
+{
+    HeldFolder folder;
+    const uint32_t error = XpPlatformOpenFolderAt(parent, name.GetString(), folder.Receive());
+    // Someone put a link where the folder was listed: the link goes, not what it leads to.
+    if (error == XpWinError::StoppedOnSymlink) return RemoveEntry(parent, name, path, progress);
+    if (error != 0) return XpMapWindowsError(error);
+    return RemoveTree(parent, name, path, folder.Release(), progress);
+}
+
+// Empties the open folder `folder`, which is `name` in `parent`, and removes it. Takes the
+// folder's handle over.
+XpResult RemoveTree(XpFolderHandle parent, const XpString& name, const XpString& path, XpFolderHandle folder,
+                    XpFileProgress* progress)
+{
+    HeldFolder held(folder);
+    XpResult rc = XpRc::Ok;
+    XpFolderEntry entry;
     while (rc == XpRc::Ok) {
-        uint32_t attributes = 0;
-        XpSharedPtr<XpAbstractFSObj> entry = dir.FindNextEntry(&attributes);
-        if (!entry) break;
-        const XpString entryPath = entry->GetPath();
-        if (attributes & XpFileAttr::ReparsePoint) {
-            rc = RemoveLink(entryPath, attributes, progress);
-        } else if (entry->IsDirectory()) {
-            rc = RemoveTree(entryPath, progress);
-        } else {
-            Publish(progress, entryPath);
-            rc = XpFileOperation::Delete(entryPath, false, false, nullptr);
-            Finish(progress);
+        const uint32_t error = XpPlatformReadFolder(folder, &entry);
+        if (error == XpWinError::NoMoreFiles) break;
+        if (error != 0) {
+            rc = XpMapWindowsError(error);
+            break;
         }
+        const XpString entryName(entry.name);
+        const XpString entryPath = CombinePath(path, entryName);
+        const bool isFolder =
+            (entry.attributes & XpFileAttr::Directory) != 0 && (entry.attributes & XpFileAttr::ReparsePoint) == 0;
+        rc = isFolder ? RemoveFolder(folder, entryName, entryPath, progress)
+                      : RemoveEntry(folder, entryName, entryPath, progress);
     }
-    // The directory is no longer listed, so nothing holds it open when it goes.
-    dir.FindClose();
     if (rc != XpRc::Ok) return rc;
 
     Publish(progress, path);
-    rc = XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()));
+    rc = XpMapWindowsError(XpPlatformRemoveFolderAt(parent, name.GetString(), held.Release()));
     Finish(progress);
     return rc;
 }
@@ -74,34 +124,46 @@ XpResult RemoveTree(const XpString& path, XpFileProgress* progress)
 
 XpResult XpFileOperation::RemoveDirectory(const XpString& path, bool recursive, XpFileProgress* progress)
 {
+    // An empty path would name the current folder, and "Q:" or "Q:name" a folder relative
+    // to that drive's current folder: neither is removed, and nothing is touched.
+    if (IsEmptyOrDriveRelative(path)) return XpRc::BadRoot;
     if (!recursive) {
         if (progress) {
             progress->m_strCurrentPath = path;
             progress->m_nTotal = 1;
             progress->m_nDone = 0;
-            progress->Report(0);
+            progress->Report(XpFileProgress::kItemStarted);
         }
         XpResult rc = XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()));
-        if (rc == XpRc::Ok && progress) progress->Report(0);
+        if (rc == XpRc::Ok && progress) progress->Report(XpFileProgress::kItemStarted);
         return rc;
     }
 
-    // A directory that is itself a link goes as the link, never with its target's content.
-    // A trailing separator would make the system look through the link, so it is dropped
+    // The folder is opened relative to its parent like every folder below it, so that a
+    // folder that is itself a link goes as the link, never with its target's content. A
+    // trailing separator would make the system look through the link, so it is dropped
     // first (a root keeps its own).
     XpString target = path;
     const int32_t keep = std::max<int32_t>(GetPathRoot(path).GetLength(), 1);
     while (target.GetLength() > keep && target.GetString()[target.GetLength() - 1] == XpPathSeparator())
         target = target.Left(target.GetLength() - 1);
-    uint32_t attributes = 0;
-    if (XpPlatformGetAttributes(target.GetString(), &attributes) == 0 && (attributes & XpFileAttr::ReparsePoint)) {
-        if (progress && progress->m_nTotal == 0) {
-            progress->m_nTotal = 1;
-            progress->m_nDone = 0;
-        }
-        return RemoveLink(target, attributes, progress);
+    const XpString name = GetFileNamePart(target);
+    // A root has no parent to be removed from; its content is not removed either.
+    if (name.IsEmpty() || target == GetPathRoot(target)) return XpRc::AccessDenied;
+    XpString parentPath = GetDirectoryPart(target);
+    if (parentPath.IsEmpty()) parentPath = XP_T(".");
+
+    HeldFolder parent;
+    HeldFolder folder;
+    uint32_t error = XpPlatformOpenFolder(parentPath.GetString(), parent.Receive());
+    if (error == 0) error = XpPlatformOpenFolderAt(parent.Get(), name.GetString(), folder.Receive());
+    if (error == XpWinError::StoppedOnSymlink) {
+        SetTotal(progress, 1);
+        return RemoveEntry(parent.Get(), name, target, progress);
     }
-    return RemoveTree(target, progress);
+    SetTotal(progress, XpDir(target).CountEntries(true) + 1);
+    if (error != 0) return XpMapWindowsError(error);
+    return RemoveTree(parent.Get(), name, target, folder.Release(), progress);
 }
 
 XpResult XpPath::RemoveDirectoryTree() const

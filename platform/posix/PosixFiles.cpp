@@ -19,6 +19,7 @@
 #include "platform/posix/PosixCommon.h"
 #include "platform/posix/PosixFileInfo.h"
 #include "platform/posix/PosixShareModes.h"
+#include "platform/posix/PosixFileOpen.h"
 
 namespace {
 constexpr std::size_t kMaxTransfer = 1u << 30;
@@ -46,16 +47,16 @@ uint32_t OpenError(int error, const std::string& name)
     return XpPosixWinError(error, name);
 }
 
-// Opens name by the Windows disposition. *created tells whether this call made the file.
-// Query-only opens of a file that cannot be read fall back to a path descriptor, which
-// still answers size and times.
-uint32_t OpenByDisposition(const std::string& name, int flags, uint32_t disposition, bool queryOnly, int* fd,
+// Opens name (relative to dirFd) by the Windows disposition. *created tells whether this
+// call made the file. Query-only opens of a file that cannot be read fall back to a path
+// descriptor, which still answers size and times.
+uint32_t OpenByDisposition(int dirFd, const std::string& name, int flags, uint32_t disposition, bool queryOnly, int* fd,
                            bool* created)
 {
     const auto openExisting = [&]() -> int {
-        int result = open(name.c_str(), flags);
+        int result = openat(dirFd, name.c_str(), flags);
         if (result < 0 && errno == EACCES && queryOnly) {
-            result = open(name.c_str(), O_PATH | O_CLOEXEC);
+            result = openat(dirFd, name.c_str(), O_PATH | O_CLOEXEC | (flags & O_NOFOLLOW));
             if (result < 0) errno = EACCES;
         }
         return result;
@@ -63,7 +64,7 @@ uint32_t OpenByDisposition(const std::string& name, int flags, uint32_t disposit
     *created = false;
     switch (disposition) {
         case XpFileOpen::CreateNew:
-            *fd = open(name.c_str(), flags | O_CREAT | O_EXCL, 0666);
+            *fd = openat(dirFd, name.c_str(), flags | O_CREAT | O_EXCL, 0666);
             if (*fd < 0) return errno == EEXIST ? XpWinError::FileExists : OpenError(errno, name);
             *created = true;
             return XpWinError::Success;
@@ -76,7 +77,7 @@ uint32_t OpenByDisposition(const std::string& name, int flags, uint32_t disposit
                 *fd = openExisting();
                 if (*fd >= 0) return XpWinError::Success;
                 if (errno != ENOENT) return OpenError(errno, name);
-                *fd = open(name.c_str(), flags | O_CREAT | O_EXCL, 0666);
+                *fd = openat(dirFd, name.c_str(), flags | O_CREAT | O_EXCL, 0666);
                 if (*fd >= 0) {
                     *created = true;
                     return XpWinError::Success;
@@ -103,6 +104,12 @@ uint32_t LinkStatus(const XpChar* path, std::string* name, struct stat* status)
     return XpWinError::Success;
 }
 
+bool IsLinkAt(int dirFd, const std::string& name)
+{
+    struct stat status;
+    return fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+}
+
 bool LeadsToDirectory(const std::string& name)
 {
     struct stat target;
@@ -115,23 +122,38 @@ uint32_t XpPlatformCreateFile(const XpChar* path, uint32_t access, uint32_t shar
 {
     if (handle == nullptr) return XpWinError::InvalidParameter;
     *handle = kXpInvalidFileHandle;
-    if (path == nullptr || disposition < XpFileOpen::CreateNew || disposition > XpFileOpen::TruncateExisting)
+    if (path == nullptr) return XpWinError::InvalidParameter;
+    return XpPosixCreateFileAt(AT_FDCWD, XpPosixToUtf8(path), 0, access, shareMode, disposition, flagsAndAttributes,
+                               handle);
+}
+
+uint32_t XpPosixCreateFileAt(int dirFd, const std::string& name, int extraFlags, uint32_t access, uint32_t shareMode,
+                             uint32_t disposition, uint32_t flagsAndAttributes, XpFileHandle* handle)
+{
+    *handle = kXpInvalidFileHandle;
+    if (disposition < XpFileOpen::CreateNew || disposition > XpFileOpen::TruncateExisting)
         return XpWinError::InvalidParameter;
     const bool reads = (access & XpFileOpen::GenericRead) != 0;
     const bool writes = (access & XpFileOpen::GenericWrite) != 0;
     const bool truncates = disposition == XpFileOpen::CreateAlways || disposition == XpFileOpen::TruncateExisting;
 
-    const std::string name = XpPosixToUtf8(path);
     if (name.empty()) return XpWinError::PathNotFound;
     // Non-blocking only while opening, so that a named pipe in the way cannot hang the open.
-    const int flags = (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    const int flags =
+        (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | extraFlags;
     int fd = -1;
     bool created = false;
-    uint32_t rc = OpenByDisposition(name, flags, disposition, access == 0, &fd, &created);
+    uint32_t rc = OpenByDisposition(dirFd, name, flags, disposition, access == 0, &fd, &created);
+    // A link where none may be followed: O_NOFOLLOW refuses it. (A new file's O_EXCL never
+    // follows one either; that the name exists is answer enough there.)
+    if (rc != XpWinError::Success && rc != XpWinError::FileExists && (extraFlags & O_NOFOLLOW) != 0 &&
+        IsLinkAt(dirFd, name))
+        return XpWinError::StoppedOnSymlink;
     if (rc != XpWinError::Success) return rc;
 
     struct stat status;
     if (fstat(fd, &status) != 0) return CloseWith(fd, XpPosixWinError(errno));
+    if (S_ISLNK(status.st_mode)) return CloseWith(fd, XpWinError::StoppedOnSymlink);
     if (S_ISDIR(status.st_mode)) return CloseWith(fd, XpWinError::AccessDenied);
     // A read-only file is not written, whoever asks (the owner's write bit is the
     // read-only attribute): root would otherwise write through it.
@@ -151,7 +173,8 @@ uint32_t XpPlatformCreateFile(const XpChar* path, uint32_t access, uint32_t shar
         if (writes) {
             if (ftruncate(fd, 0) != 0) return CloseWith(fd, XpPosixWinError(errno));
         } else {
-            const int writer = open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            const int writer =
+                openat(dirFd, name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | extraFlags);
             if (writer < 0) return CloseWith(fd, XpPosixWinError(errno, name));
             close(writer);
         }

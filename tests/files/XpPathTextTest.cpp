@@ -145,3 +145,15 @@ TEST(XpPathText, NativeRulesAreTheTargets)
     const std::filesystem::path current = std::filesystem::current_path();
     EXPECT_EQ(A(GetPathRoot(kestrow_test::ToXp(current))), A(kestrow_test::ToXp(current.root_path())));
 }
+
+TEST(XpPathText, EmptyAndDriveRelativePathsNameNoFolderOfTheirOwn)
+{
+    for (const XpChar* path : {XP_T(""), XP_T("Q:"), XP_T("q:"), XP_T("Q:foo"), XP_T("Q:foo\\bar")})
+        EXPECT_TRUE(IsEmptyOrDriveRelative(XpString(path), kWin)) << A(XpString(path));
+    for (const XpChar* path : {XP_T("Q:\\"), XP_T("Q:\\foo"), XP_T("Q:/foo"), XP_T("foo"), XP_T("\\foo"),
+                               XP_T("\\\\server\\share"), XP_T("1:foo"), XP_T(".")})
+        EXPECT_FALSE(IsEmptyOrDriveRelative(XpString(path), kWin)) << A(XpString(path));
+    // Linux has no drives: "Q:" is a plain relative name there.
+    EXPECT_TRUE(IsEmptyOrDriveRelative(XpString(), kPosix));
+    EXPECT_FALSE(IsEmptyOrDriveRelative(XpString(XP_T("Q:")), kPosix));
+}

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "LinkSupport.h"
 #include "TestSupport.h"
 #include "foundation/files/XpDir.h"
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPath.h"
+#include "foundation/files/XpPathText.h"
 #include "platform/PlatformFiles.h"
 
 namespace fs = std::filesystem;
@@ -143,35 +148,132 @@ TEST_F(XpRemoveDirectoryTest, RemovalOfAMissingDirectoryFails)
 
 TEST_F(XpRemoveDirectoryTest, LinksGoWithoutTheirTargets)
 {
-#if defined(_WIN32)
-    GTEST_SKIP() << "symbolic links need a privilege on Windows";
-#else
+    if (!kestrow_test::CanMakeLinks()) GTEST_SKIP() << "no way to plant links on this host";
     MakeDir("outside/inner");
     MakeFile("outside/keep.bin");
     MakeFile("outside/inner/keep-too.bin");
     MakeDir("work/sub");
     MakeFile("work/sub/gone.bin");
-    fs::create_directory_symlink(m_root / "outside", m_root / "work" / "dirlink");
-    fs::create_directory_symlink(m_root / "outside", m_root / "work" / "sub" / "dirlink2");
-    fs::create_symlink(m_root / "outside" / "keep.bin", m_root / "work" / "filelink");
-    fs::create_symlink(m_root / "nowhere", m_root / "work" / "dangling");
+    ASSERT_TRUE(kestrow_test::MakeLink(m_root / "outside", m_root / "work" / "dirlink"));
+    ASSERT_TRUE(kestrow_test::MakeLink(m_root / "outside", m_root / "work" / "sub" / "dirlink2"));
+    ASSERT_TRUE(kestrow_test::MakeLink(m_root / "outside" / "keep.bin", m_root / "work" / "filelink"));
+    ASSERT_TRUE(kestrow_test::MakeLink(m_root / "nowhere", m_root / "work" / "dangling"));
+    const auto outsideIntact = [&] {
+        return ReadBytes("outside/keep.bin") == "rrr" && ReadBytes("outside/inner/keep-too.bin") == "rrr";
+    };
 
     RecordingProgress progress;
-    ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "work"), true, &progress), XpRc::Ok);
+    const XpResult rc = XpFileOperation::RemoveDirectory(ToXp(m_root / "work"), true, &progress);
+    EXPECT_TRUE(outsideIntact());
+#if defined(_WIN32)
+    // Wine removes a Unix link only together with what it leads to, so the walk stops at
+    // the first link and leaves it.
+    EXPECT_EQ(rc, XpRc::LinkRefused);
+    EXPECT_TRUE(fs::exists(fs::symlink_status(m_root / "work")));
+#else
+    ASSERT_EQ(rc, XpRc::Ok);
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "work")));
     EXPECT_EQ(progress.m_nTotal, 7u);
     EXPECT_EQ(progress.m_nDone, 7u);
-    EXPECT_TRUE(fs::exists(m_root / "outside/keep.bin"));
-    EXPECT_TRUE(fs::exists(m_root / "outside/inner/keep-too.bin"));
+#endif
 
     // A folder that is itself a link goes as the link, also when named with a trailing
     // separator (which makes the system look through the link).
-    for (const XpChar* suffix : {XP_T(""), XP_T("/"), XP_T("//")}) {
-        SCOPED_TRACE(XpTextLength(suffix));
-        fs::create_directory_symlink(m_root / "outside", m_root / "toplink");
-        ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "toplink") + suffix, true, nullptr), XpRc::Ok);
-        EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "toplink")));
-        EXPECT_TRUE(fs::exists(m_root / "outside/inner/keep-too.bin"));
-    }
+    const XpChar separator[2] = {XpPathSeparator(), 0};
+    for (int separators = 0; separators < 3; ++separators) {
+        SCOPED_TRACE(separators);
+        const fs::path link = m_root / "toplink";
+        if (!fs::exists(fs::symlink_status(link))) {
+            ASSERT_TRUE(kestrow_test::MakeLink(m_root / "outside", link));
+        }
+        XpString path = ToXp(link);
+        for (int i = 0; i < separators; ++i) path += separator;
+#if defined(_WIN32)
+        EXPECT_EQ(XpFileOperation::RemoveDirectory(path, true, nullptr), XpRc::LinkRefused);
+#else
+        EXPECT_EQ(XpFileOperation::RemoveDirectory(path, true, nullptr), XpRc::Ok);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 #endif
+        EXPECT_TRUE(outsideIntact());
+    }
+    kestrow_test::RemoveTreeWithLinks(m_root / "work");
+    kestrow_test::RemoveTreeWithLinks(m_root / "toplink");
+}
+
+TEST_F(XpRemoveDirectoryTest, WalksRefuseEmptyAndDriveRelativePaths)
+{
+    // The current folder holds what a walk from "" (or, on Windows, from "Q:" with the
+    // current folder on Q:) would reach.
+    MakeFile("current/keep.bin");
+    MakeFile("current/inner/keep.bin");
+    const fs::path previous = fs::current_path();
+    fs::current_path(m_root / "current");
+    std::vector<XpString> refused = {XpString()};
+#if defined(_WIN32)
+    const XpString drive = ToXp(m_root).Left(2);
+    refused.push_back(drive);
+    refused.push_back(drive + XP_T("inner"));
+#endif
+    for (const XpString& path : refused) {
+        SCOPED_TRACE(path.GetLength());
+        RecordingProgress progress;
+        EXPECT_EQ(XpFileOperation::RemoveDirectory(path, true, &progress), XpRc::BadRoot);
+        EXPECT_EQ(XpFileOperation::RemoveDirectory(path, false, &progress), XpRc::BadRoot);
+        EXPECT_TRUE(progress.paths.empty());
+        XpDir dir(path);
+        EXPECT_EQ(dir.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr), XpRc::BadRoot);
+        EXPECT_FALSE(dir.FindNext());
+        EXPECT_EQ(dir.CountEntries(true), 0u);
+        EXPECT_EQ(dir.GetSize(), -1);
+        EXPECT_FALSE(dir.IsEmpty());
+    }
+    // A relative path that names a folder is still walked.
+    EXPECT_EQ(XpDir(XpString(XP_T("inner"))).CountEntries(true), 1u);
+    fs::current_path(previous);
+    EXPECT_TRUE(Exists("current/keep.bin"));
+    EXPECT_TRUE(Exists("current/inner/keep.bin"));
+}
+
+TEST_F(XpRemoveDirectoryTest, AFolderSwappedForALinkNeverLeadsTheRemovalOutside)
+{
+    if (!kestrow_test::CanMakeLinks()) GTEST_SKIP() << "no way to plant links on this host";
+    // What an attacker wants gone: files beside the tree, some named as the tree's own
+    // entries so that a removal that goes by path would find them behind the link.
+    const std::vector<std::string> names = {"in-0.bin", "in-1.bin", "in-2.bin", "in-3.bin", "deeper/in.bin"};
+    for (const std::string& name : names) WriteBytes("outside/" + name, "keep");
+    const auto outsideIntact = [&] {
+        for (const std::string& name : names)
+            if (ReadBytes("outside/" + name) != "keep") return false;
+        return true;
+    };
+    MakeDir("leftovers");
+
+    // The attacker works on work/sub all the time; each round builds a fresh tree under
+    // another name, moves it into place and removes it with a progress display that takes
+    // its time, as a dialog's does. Whatever a round leaves behind is moved out of the
+    // attacker's way before the next one.
+    class SlowProgress : public XpFileProgress {
+        void Report(double) override { std::this_thread::sleep_for(std::chrono::microseconds(300)); }
+    } progress;
+    const fs::path work = m_root / "work";
+    kestrow_test::FolderSwapper swapper(work, "sub", m_root / "outside", 20);
+    ASSERT_TRUE(swapper.Started());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int rounds = 0;
+    while (std::chrono::steady_clock::now() < end && outsideIntact()) {
+        MakeFile("stage/top.bin");
+        for (const std::string& name : names) MakeFile("stage/sub/" + name);
+        fs::rename(m_root / "stage", work);
+        progress.m_nTotal = 0;
+        XpFileOperation::RemoveDirectory(ToXp(work), true, &progress);
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(work, ec))) fs::rename(work, m_root / "leftovers" / std::to_string(rounds));
+        ++rounds;
+    }
+    const long swaps = swapper.Stop();
+    EXPECT_TRUE(outsideIntact()) << "after " << rounds << " rounds";
+    // The attacker was really at work while the trees were removed.
+    EXPECT_GT(swaps, 0);
+    std::printf("[ race ] %d removals against %ld swaps\n", rounds, swaps);
+    kestrow_test::RemoveTreeWithLinks(m_root / "leftovers");
 }
