@@ -92,9 +92,7 @@ XpString GetPathRoot(const XpString& path, XpPathStyle style)
 bool IsEmptyOrDriveRelative(const XpString& path, XpPathStyle style)
 {
     if (path.IsEmpty()) return true;
-    if (style != XpPathStyle::Windows) return false;
-    const XpChar* p = path.GetString();
-    if (path.GetLength() < 2 || !IsAsciiLetter(p[0]) || p[1] != ':') return false;
-    // "Q:\name" has its root; so has "Q:/name", which the system reads alike.
-    return GetPathRoot(path, style).IsEmpty() && !(path.GetLength() > 2 && p[2] == '/');
+    const XpRootKind kind = XpParsePathRoot(path.GetString(), static_cast<std::size_t>(path.GetLength()), style).kind;
+    // "Q:/name" has its root too: the system reads '/' after a drive as a separator.
+    return kind == XpRootKind::DriveRelative && !(path.GetLength() > 2 && path.GetString()[2] == '/');
 }
