@@ -36,19 +36,19 @@ protected:
 template <class T>
 class _XpSharedCounter final : public _XpSharedCounterBase {
 public:
-    explicit _XpSharedCounter(T* object) : m_pObject(object) {}
+    explicit _XpSharedCounter(T* object) : m_object(object) {}
 
     void ReleaseUse() override
     {
         if (m_useCount.fetch_sub(1) == 1) {
-            delete m_pObject;
-            m_pObject = nullptr;
+            delete m_object;
+            m_object = nullptr;
             ReleaseWeak();
         }
     }
 
 private:
-    T* m_pObject;
+    T* m_object;
 };
 
 }  // namespace XpSharedPtrDetail
@@ -61,23 +61,23 @@ public:
     // Takes ownership of a new object; the counter is made for the object's own type.
     template <class U>
     explicit XpSharedPtr(U* object)
-        : m_pObject(object), m_pCounter(object ? new XpSharedPtrDetail::_XpSharedCounter<U>(object) : nullptr)
+        : m_object(object), m_counter(object ? new XpSharedPtrDetail::_XpSharedCounter<U>(object) : nullptr)
     {
     }
 
-    XpSharedPtr(const XpSharedPtr& other) : m_pObject(other.m_pObject), m_pCounter(other.m_pCounter)
+    XpSharedPtr(const XpSharedPtr& other) : m_object(other.m_object), m_counter(other.m_counter)
     {
-        if (m_pCounter) m_pCounter->AddUse();
+        if (m_counter) m_counter->AddUse();
     }
 
     template <class U>
-    XpSharedPtr(const XpSharedPtr<U>& other) : m_pObject(other.m_pObject), m_pCounter(other.m_pCounter)
+    XpSharedPtr(const XpSharedPtr<U>& other) : m_object(other.m_object), m_counter(other.m_counter)
     {
-        if (m_pCounter) m_pCounter->AddUse();
+        if (m_counter) m_counter->AddUse();
     }
 
     XpSharedPtr(XpSharedPtr&& other) noexcept
-        : m_pObject(std::exchange(other.m_pObject, nullptr)), m_pCounter(std::exchange(other.m_pCounter, nullptr))
+        : m_object(std::exchange(other.m_object, nullptr)), m_counter(std::exchange(other.m_counter, nullptr))
     {
     }
 
@@ -85,28 +85,28 @@ public:
 
     XpSharedPtr& operator=(XpSharedPtr other) noexcept
     {
-        std::swap(m_pObject, other.m_pObject);
-        std::swap(m_pCounter, other.m_pCounter);
+        std::swap(m_object, other.m_object);
+        std::swap(m_counter, other.m_counter);
         return *this;
     }
 
     void Reset()
     {
-        if (m_pCounter) m_pCounter->ReleaseUse();
-        m_pObject = nullptr;
-        m_pCounter = nullptr;
+        if (m_counter) m_counter->ReleaseUse();
+        m_object = nullptr;
+        m_counter = nullptr;
     }
 
-    T* Get() const { return m_pObject; }
-    T* operator->() const { return m_pObject; }
-    T& operator*() const { return *m_pObject; }
-    explicit operator bool() const { return m_pObject != nullptr; }
-    int32_t GetUseCount() const { return m_pCounter ? m_pCounter->GetUseCount() : 0; }
+    T* Get() const { return m_object; }
+    T* operator->() const { return m_object; }
+    T& operator*() const { return *m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+    int32_t GetUseCount() const { return m_counter ? m_counter->GetUseCount() : 0; }
 
 private:
     template <class U>
     friend class XpSharedPtr;
 
-    T* m_pObject = nullptr;
-    XpSharedPtrDetail::_XpSharedCounterBase* m_pCounter = nullptr;
+    T* m_object = nullptr;
+    XpSharedPtrDetail::_XpSharedCounterBase* m_counter = nullptr;
 };

@@ -149,7 +149,7 @@ XpResult XpAbstractFile::SetByteOrder(uint32_t order)
     switch (order) {
         case XpByteOrder::BigEndian:
         case XpByteOrder::LittleEndian:
-            m_dwByteOrder = order;
+            m_byteOrder = order;
             return XpRc::Ok;
         case XpByteOrder::Keep:
             return XpRc::Ok;
@@ -165,10 +165,10 @@ XpResult XpAbstractFile::ReadRawChar(XpChar* ch)
     if (!ch) return XpRc::InvalidArgument;
     // The second half of a character read by the last call, handed out now unless the
     // position has moved since.
-    if (m_chPendingRead != 0) {
-        const XpChar pending = m_chPendingRead;
-        m_chPendingRead = 0;
-        if (Tell() == m_nPendingReadAt) {
+    if (m_pendingRead != 0) {
+        const XpChar pending = m_pendingRead;
+        m_pendingRead = 0;
+        if (Tell() == m_pendingReadAt) {
             *ch = pending;
             return XpRc::Ok;
         }
@@ -197,8 +197,8 @@ XpResult XpAbstractFile::ReadRawChar(XpChar* ch)
     // the next character read.
     if (units >= 2 && XpIsHighSurrogate(static_cast<uint16_t>(wide[0])) &&
         XpIsLowSurrogate(static_cast<uint16_t>(wide[1]))) {
-        m_chPendingRead = wide[1];
-        m_nPendingReadAt = Tell();
+        m_pendingRead = wide[1];
+        m_pendingReadAt = Tell();
     }
     return XpRc::Ok;
 }
@@ -217,10 +217,10 @@ XpResult XpAbstractFile::WriteAnsi(const XpChar* units, int count)
 
 XpResult XpAbstractFile::WritePendingHalf()
 {
-    const XpChar high = m_chPendingWrite;
-    m_chPendingWrite = 0;
+    const XpChar high = m_pendingWrite;
+    m_pendingWrite = 0;
     // Written where it was given; once the position has moved, it no longer belongs anywhere.
-    if (high == 0 || Tell() != m_nPendingWriteAt) return XpRc::Ok;
+    if (high == 0 || Tell() != m_pendingWriteAt) return XpRc::Ok;
     return WriteAnsi(&high, 1);
 }
 
@@ -228,16 +228,16 @@ XpResult XpAbstractFile::WriteRawChar(XpChar ch)
 {
     // The two halves of a surrogate pair are converted together, as one character: the
     // first waits for the second.
-    if (m_chPendingWrite != 0 && XpIsLowSurrogate(static_cast<uint16_t>(ch)) && Tell() == m_nPendingWriteAt) {
-        const XpChar pair[2] = {m_chPendingWrite, ch};
-        m_chPendingWrite = 0;
+    if (m_pendingWrite != 0 && XpIsLowSurrogate(static_cast<uint16_t>(ch)) && Tell() == m_pendingWriteAt) {
+        const XpChar pair[2] = {m_pendingWrite, ch};
+        m_pendingWrite = 0;
         return WriteAnsi(pair, 2);
     }
     XpResult rc = WritePendingHalf();  // unpaired: the code page's replacement
     if (rc != XpRc::Ok) return rc;
     if (XpIsHighSurrogate(static_cast<uint16_t>(ch))) {
-        m_chPendingWrite = ch;
-        m_nPendingWriteAt = Tell();
+        m_pendingWrite = ch;
+        m_pendingWriteAt = Tell();
         return XpRc::Ok;
     }
     return WriteAnsi(&ch, 1);

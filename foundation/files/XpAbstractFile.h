@@ -108,16 +108,16 @@ public:
     // still held when the position moves or the file closes is not written.
     virtual XpResult WriteRawChar(XpChar ch);
 
-    uint32_t GetOpenFlags() const { return m_dwOpenFlags; }
-    uint32_t GetByteOrder() const { return m_dwByteOrder; }
+    uint32_t GetOpenFlags() const { return m_openFlags; }
+    uint32_t GetByteOrder() const { return m_byteOrder; }
 
 protected:
-    bool IsTextMode() const { return (m_dwOpenFlags & XpFileFlag::Text) != 0; }
-    bool NeedsSwap() const { return m_dwByteOrder != m_dwMachineByteOrder; }
+    bool IsTextMode() const { return (m_openFlags & XpFileFlag::Text) != 0; }
+    bool NeedsSwap() const { return m_byteOrder != m_machineByteOrder; }
 
-    uint32_t m_dwByteOrder = 0;
-    uint32_t m_dwMachineByteOrder = XpByteOrder::LittleEndian;
-    uint32_t m_dwOpenFlags = 0;
+    uint32_t m_byteOrder = 0;
+    uint32_t m_machineByteOrder = XpByteOrder::LittleEndian;
+    uint32_t m_openFlags = 0;
 
 private:
     XpResult WriteAnsi(const XpChar* units, int count);
@@ -126,8 +126,8 @@ private:
 
     // Text goes by code point: the second half of a pair read but not yet handed out, and
     // the first half of one being written, each with the position it belongs to.
-    XpChar m_chPendingRead = 0;
-    int64_t m_nPendingReadAt = -1;
-    XpChar m_chPendingWrite = 0;
-    int64_t m_nPendingWriteAt = -1;
+    XpChar m_pendingRead = 0;
+    int64_t m_pendingReadAt = -1;
+    XpChar m_pendingWrite = 0;
+    int64_t m_pendingWriteAt = -1;
 };

@@ -37,34 +37,34 @@ XpAbstractDir::~XpAbstractDir() = default;
 
 bool XpAbstractDir::Accept(bool isDirectory, const XpChar*) const
 {
-    return ((m_dwFlags & XpDirFlag::Files) || isDirectory) && ((m_dwFlags & XpDirFlag::Directories) || !isDirectory);
+    return ((m_flags & XpDirFlag::Files) || isDirectory) && ((m_flags & XpDirFlag::Directories) || !isDirectory);
 }
 
 // ---- XpDir --------------------------------------------------------------------------
 
 XpDir::XpDir(const XpChar* path)
 {
-    m_strPath = path;
+    m_path = path;
 }
 
 XpDir::XpDir(const XpString& path)
 {
-    m_strPath = path;
+    m_path = path;
 }
 
 XpDir::~XpDir()
 {
-    if (IsRunning()) XpPlatformFindClose(m_hFind);
+    if (IsRunning()) XpPlatformFindClose(m_find);
 }
 
 XpString XpDir::GetTitle() const
 {
-    return GetFileTitle(m_strPath);
+    return GetFileTitle(m_path);
 }
 
 int64_t XpDir::GetSize() const
 {
-    XpDir walker(m_strPath);
+    XpDir walker(m_path);
     if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return -1;
     int64_t total = 0;
     for (;;) {
@@ -82,7 +82,7 @@ int64_t XpDir::GetSize() const
 XpResult XpDir::GetTimes(XpDateTime* creation, XpDateTime* modification, XpDateTime* access) const
 {
     int64_t created = 0, modified = 0, accessed = 0;
-    if (!XpPlatformStatTimes(m_strPath.GetString(), &created, &modified, &accessed)) return XpRc::FileNotFound;
+    if (!XpPlatformStatTimes(m_path.GetString(), &created, &modified, &accessed)) return XpRc::FileNotFound;
     SetFromSeconds(created, creation);
     SetFromSeconds(modified, modification);
     SetFromSeconds(accessed, access);
@@ -92,55 +92,55 @@ XpResult XpDir::GetTimes(XpDateTime* creation, XpDateTime* modification, XpDateT
 bool XpDir::IsReadOnly() const
 {
     uint32_t attributes = 0;
-    if (XpPlatformGetAttributes(m_strPath.GetString(), &attributes) != 0) return false;
+    if (XpPlatformGetAttributes(m_path.GetString(), &attributes) != 0) return false;
     return (attributes & XpFileAttr::ReadOnly) != 0;
 }
 
 bool XpDir::IsHidden() const
 {
-    return XpFileOperation::IsHidden(m_strPath);
+    return XpFileOperation::IsHidden(m_path);
 }
 
 XpResult XpDir::FindFirst(uint32_t flags, const XpChar* pattern)
 {
     FindClose();
-    m_dwFlags = flags;
-    m_strPattern = pattern;
+    m_flags = flags;
+    m_pattern = pattern;
     // An empty path would list the current folder, and "Q:" that drive's current folder:
     // no enumeration, nor the counts and sizes built on one, starts from such a path.
-    if (IsEmptyOrDriveRelative(m_strPath)) return XpRc::BadRoot;
+    if (IsEmptyOrDriveRelative(m_path)) return XpRc::BadRoot;
 
     XpString search;
     if (flags & XpDirFlag::BeginsWith)
-        search = CombinePath(m_strPath, m_strPattern + XP_T("*"));
+        search = CombinePath(m_path, m_pattern + XP_T("*"));
     else if (flags & XpDirFlag::EndsWith)
-        search = CombinePath(m_strPath, XP_T("*") + m_strPattern);
+        search = CombinePath(m_path, XP_T("*") + m_pattern);
     else if (flags & XpDirFlag::Contains)
-        search = CombinePath(m_strPath, XP_T("*") + m_strPattern + XP_T("*"));
+        search = CombinePath(m_path, XP_T("*") + m_pattern + XP_T("*"));
     else if (!(flags & XpDirFlag::PatternAsGiven))
-        search = CombinePath(m_strPath, XpString(XP_T("*")));
+        search = CombinePath(m_path, XpString(XP_T("*")));
     else
-        search = CombinePath(m_strPath, m_strPattern);
+        search = CombinePath(m_path, m_pattern);
 
-    uint32_t error = XpPlatformFindFirst(search.GetString(), &m_findData, &m_hFind);
+    uint32_t error = XpPlatformFindFirst(search.GetString(), &m_findData, &m_find);
     if (error != 0) {
-        m_hFind = kXpInvalidFindHandle;
-        m_bEnd = true;
+        m_find = kXpInvalidFindHandle;
+        m_end = true;
         return XpMapWindowsError(error);
     }
-    m_bEnd = false;
+    m_end = false;
     SkipUnwanted();
     return XpRc::Ok;
 }
 
 void XpDir::Advance()
 {
-    if (XpPlatformFindNext(m_hFind, &m_findData) != 0) m_bEnd = true;
+    if (XpPlatformFindNext(m_find, &m_findData) != 0) m_end = true;
 }
 
 void XpDir::SkipUnwanted()
 {
-    while (!m_bEnd) {
+    while (!m_end) {
         const bool isDirectory = (m_findData.attributes & XpFileAttr::Directory) != 0;
         if (!(isDirectory && IsDotName(m_findData.name)) && Accept(isDirectory, m_findData.name)) return;
         Advance();
@@ -154,9 +154,9 @@ XpSharedPtr<XpAbstractFSObj> XpDir::FindNext()
 
 XpSharedPtr<XpAbstractFSObj> XpDir::FindNextEntry(uint32_t* attributes)
 {
-    if (!IsRunning() || m_bEnd) return XpSharedPtr<XpAbstractFSObj>();
+    if (!IsRunning() || m_end) return XpSharedPtr<XpAbstractFSObj>();
     if (attributes) *attributes = m_findData.attributes;
-    const XpString path = CombinePath(m_strPath, XpString(m_findData.name));
+    const XpString path = CombinePath(m_path, XpString(m_findData.name));
     // The pointer is made from the entry's own type, so its counter is of that type.
     XpSharedPtr<XpAbstractFSObj> entry;
     if (m_findData.attributes & XpFileAttr::Directory) {
@@ -172,15 +172,15 @@ XpSharedPtr<XpAbstractFSObj> XpDir::FindNextEntry(uint32_t* attributes)
 XpResult XpDir::FindClose()
 {
     if (!IsRunning()) return XpRc::NotOpen;
-    uint32_t error = XpPlatformFindClose(m_hFind);
-    m_hFind = kXpInvalidFindHandle;
-    m_bEnd = true;
+    uint32_t error = XpPlatformFindClose(m_find);
+    m_find = kXpInvalidFindHandle;
+    m_end = true;
     return XpMapWindowsError(error);
 }
 
 uint64_t XpDir::CountEntries(bool recursive) const
 {
-    XpDir walker(m_strPath);
+    XpDir walker(m_path);
     if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return 0;
     uint64_t count = 0;
     for (;;) {
@@ -196,7 +196,7 @@ uint64_t XpDir::CountEntries(bool recursive) const
 
 bool XpDir::IsEmpty() const
 {
-    XpDir walker(m_strPath);
+    XpDir walker(m_path);
     if (walker.FindFirst(XpDirFlag::Directories | XpDirFlag::Files, nullptr) != XpRc::Ok) return false;
     return !walker.FindNext();
 }
@@ -205,38 +205,38 @@ void XpDir::Assign(const XpAbstractDir& other)
 {
     if (&other == this) return;
     FindClose();
-    m_strPath = other.GetPath();
-    if (auto* dir = dynamic_cast<const XpDir*>(&other)) m_nAllocationUnit = dir->m_nAllocationUnit;
+    m_path = other.GetPath();
+    if (auto* dir = dynamic_cast<const XpDir*>(&other)) m_allocationUnit = dir->m_allocationUnit;
 }
 
 int64_t XpDir::GetTotalSpace() const
 {
     uint64_t total = 0;
-    if (XpPlatformGetDiskSpace(m_strPath.GetString(), nullptr, &total, nullptr) != 0) return -1;
+    if (XpPlatformGetDiskSpace(m_path.GetString(), nullptr, &total, nullptr) != 0) return -1;
     return static_cast<int64_t>(total);
 }
 
 int64_t XpDir::GetUsedSpace() const
 {
     uint64_t total = 0, free = 0;
-    if (XpPlatformGetDiskSpace(m_strPath.GetString(), nullptr, &total, &free) != 0) return -1;
+    if (XpPlatformGetDiskSpace(m_path.GetString(), nullptr, &total, &free) != 0) return -1;
     return static_cast<int64_t>(total - free);
 }
 
 int64_t XpDir::GetFreeSpace() const
 {
     uint64_t available = 0;
-    if (XpPlatformGetDiskSpace(m_strPath.GetString(), &available, nullptr, nullptr) != 0) return -1;
+    if (XpPlatformGetDiskSpace(m_path.GetString(), &available, nullptr, nullptr) != 0) return -1;
     return static_cast<int64_t>(available);
 }
 
 int64_t XpDir::GetSizeOnDisk(int64_t size)
 {
-    if (m_nAllocationUnit == 0) {
+    if (m_allocationUnit == 0) {
         uint32_t unit = 0;
-        if (XpPlatformGetAllocationUnit(m_strPath.GetString(), &unit) == 0 && unit != 0) m_nAllocationUnit = unit;
+        if (XpPlatformGetAllocationUnit(m_path.GetString(), &unit) == 0 && unit != 0) m_allocationUnit = unit;
     }
-    const uint64_t unit = m_nAllocationUnit != 0 ? m_nAllocationUnit : kDefaultAllocationUnit;
+    const uint64_t unit = m_allocationUnit != 0 ? m_allocationUnit : kDefaultAllocationUnit;
     if (size <= 0) return 0;
     const uint64_t bytes = static_cast<uint64_t>(size);
     const uint64_t units = bytes / unit + (bytes % unit != 0 ? 1 : 0);

@@ -50,8 +50,8 @@ public:
     virtual int64_t GetSizeOnDisk(int64_t size) = 0;
 
 protected:
-    uint32_t m_dwFlags = XpDirFlag::Directories | XpDirFlag::Files;
-    XpString m_strPattern;
+    uint32_t m_flags = XpDirFlag::Directories | XpDirFlag::Files;
+    XpString m_pattern;
 };
 
 class XpDir : public XpAbstractDir {
@@ -88,13 +88,13 @@ public:
     XpSharedPtr<XpAbstractFSObj> FindNextEntry(uint32_t* attributes);
 
 private:
-    bool IsRunning() const { return m_hFind != kXpInvalidFindHandle; }
+    bool IsRunning() const { return m_find != kXpInvalidFindHandle; }
     // Moves on while the current entry is "." or ".." or not accepted.
     void SkipUnwanted();
     void Advance();
 
-    XpFindHandle m_hFind = kXpInvalidFindHandle;
+    XpFindHandle m_find = kXpInvalidFindHandle;
     XpFindData m_findData{};
-    bool m_bEnd = true;
-    uint32_t m_nAllocationUnit = 0;
+    bool m_end = true;
+    uint32_t m_allocationUnit = 0;
 };

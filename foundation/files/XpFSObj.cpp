@@ -4,13 +4,13 @@ XpAbstractFSObj::~XpAbstractFSObj() = default;
 
 XpResult XpAbstractFSObj::SetPath(const XpChar* path)
 {
-    m_strPath = path;
+    m_path = path;
     return XpRc::Ok;
 }
 
 XpString XpAbstractFSObj::GetPath() const
 {
-    return m_strPath;
+    return m_path;
 }
 
 XpDateTime XpAbstractFSObj::GetCreationTime() const

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "foundation/time/XpDateTime.h"
 #include "foundation/XpResult.h"
 #include "foundation/text/XpString.h"
+#include "foundation/time/XpDateTime.h"
 #include "platform/XpChar.h"
 
 class XpAbstractFSObj {
@@ -43,5 +43,5 @@ public:
     virtual bool IsDirectory() const = 0;
 
 protected:
-    XpString m_strPath;
+    XpString m_path;
 };

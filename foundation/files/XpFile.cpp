@@ -43,7 +43,7 @@ XpFile::~XpFile()
 
 XpString XpFile::GetTitle() const
 {
-    return GetFileTitle(m_strPath);
+    return GetFileTitle(m_path);
 }
 
 int64_t XpFile::GetSize() const
@@ -70,21 +70,21 @@ XpResult XpFile::SetTimes(const XpDateTime* creation, const XpDateTime* modifica
 bool XpFile::IsReadOnly() const
 {
     uint32_t attributes = 0;
-    if (XpPlatformGetAttributes(m_strPath.GetString(), &attributes) != 0) return false;
+    if (XpPlatformGetAttributes(m_path.GetString(), &attributes) != 0) return false;
     return (attributes & XpFileAttr::ReadOnly) != 0;
 }
 
 bool XpFile::IsHidden() const
 {
-    return XpFileOperation::IsHidden(m_strPath);
+    return XpFileOperation::IsHidden(m_path);
 }
 
 XpResult XpFile::GetInfo(XpDateTime* creation, XpDateTime* modification, XpDateTime* access, int64_t* size) const
 {
-    XpFileHandle handle = m_hFile;
+    XpFileHandle handle = m_file;
     XpFileHandle queryHandle = kXpInvalidFileHandle;
     if (handle == kXpInvalidFileHandle) {
-        uint32_t error = XpPlatformCreateFile(m_strPath.GetString(), 0, XpFileOpen::ShareRead, XpFileOpen::OpenExisting,
+        uint32_t error = XpPlatformCreateFile(m_path.GetString(), 0, XpFileOpen::ShareRead, XpFileOpen::OpenExisting,
                                               XpFileAttr::Normal, &queryHandle);
         if (error != 0) return XpMapWindowsError(error);
         handle = queryHandle;
@@ -118,7 +118,7 @@ XpResult XpFile::GetInfo(XpDateTime* creation, XpDateTime* modification, XpDateT
 XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
 {
     if (IsOpen()) return XpRc::AlreadyOpen;
-    m_dwOpenFlags = flags;
+    m_openFlags = flags;
 
     const bool wantRead = (flags & XpFileFlag::Read) != 0;
     const bool wantWrite = (flags & XpFileFlag::Write) != 0;
@@ -137,7 +137,7 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
     } else if (linkSafe) {
         return XpRc::InvalidArgument;
     } else if (wantRead && wantWrite) {
-        XpResult rc = XpFileOperation::EnsureFileExists(m_strPath);
+        XpResult rc = XpFileOperation::EnsureFileExists(m_path);
         if (rc != XpRc::Ok) return rc;
         access = XpFileOpen::GenericRead | XpFileOpen::GenericWrite;
         disposition = XpFileOpen::OpenAlways;
@@ -145,7 +145,7 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
         access = XpFileOpen::GenericRead;
         disposition = XpFileOpen::OpenExisting;
     } else if (wantWrite) {
-        XpResult rc = XpFileOperation::CreateNewFile(m_strPath);
+        XpResult rc = XpFileOperation::CreateNewFile(m_path);
         if (rc != XpRc::Ok && rc != XpRc::AlreadyExists) return rc;
         access = XpFileOpen::GenericWrite;
         disposition = XpFileOpen::TruncateExisting;
@@ -159,20 +159,20 @@ XpResult XpFile::Open(uint32_t flags, uint32_t shareMode)
     else if (flags & XpFileFlag::RandomAccess)
         attributes |= XpFileOpen::RandomAccess;
 
-    uint32_t error = linkSafe ? XpPlatformCreateFileNoFollow(m_strPath.GetString(), access, shareMode & 7, disposition,
-                                                             attributes, &m_hFile)
-                              : XpPlatformCreateFile(m_strPath.GetString(), access, shareMode & 7, disposition,
-                                                     attributes, &m_hFile);
+    uint32_t error =
+        linkSafe
+            ? XpPlatformCreateFileNoFollow(m_path.GetString(), access, shareMode & 7, disposition, attributes, &m_file)
+            : XpPlatformCreateFile(m_path.GetString(), access, shareMode & 7, disposition, attributes, &m_file);
     if (error == 0) return XpRc::Ok;
-    m_hFile = kXpInvalidFileHandle;
+    m_file = kXpInvalidFileHandle;
     return XpMapOpenError(error, wantWrite);
 }
 
 XpResult XpFile::Close()
 {
     if (!IsOpen()) return XpRc::CloseNotOpen;
-    uint32_t error = XpPlatformCloseFile(m_hFile);
-    m_hFile = kXpInvalidFileHandle;
+    uint32_t error = XpPlatformCloseFile(m_file);
+    m_file = kXpInvalidFileHandle;
     if (error != 0) return XpMapWindowsError(error);
     if (m_pendingCreation || m_pendingModification || m_pendingAccess)
         return ApplyTimes(m_pendingCreation.Get(), m_pendingModification.Get(), m_pendingAccess.Get());
@@ -188,7 +188,7 @@ XpResult XpFile::Read(void* buffer, uint64_t size, uint64_t* count)
     // reported short, never cut down to its low 32 bits.
     uint32_t asked = static_cast<uint32_t>(size > kMaxOneCall ? kMaxOneCall : size);
     uint32_t done = 0;
-    uint32_t error = XpPlatformReadFile(m_hFile, buffer, asked, &done);
+    uint32_t error = XpPlatformReadFile(m_file, buffer, asked, &done);
     if (error != 0) return XpMapWindowsError(error);
     if (count) *count = done;
     return done < size ? XpRc::EndOfFile : XpRc::Ok;
@@ -201,7 +201,7 @@ XpResult XpFile::Write(const void* buffer, uint64_t size, uint64_t* count)
     if (!IsOpen()) return XpRc::NotOpen;
     uint32_t asked = static_cast<uint32_t>(size > kMaxOneCall ? kMaxOneCall : size);
     uint32_t done = 0;
-    uint32_t error = XpPlatformWriteFile(m_hFile, buffer, asked, &done);
+    uint32_t error = XpPlatformWriteFile(m_file, buffer, asked, &done);
     if (error != 0) return XpMapWindowsError(error);
     if (count) *count = done;
     return size > kMaxOneCall ? XpRc::EndOfFile : XpRc::Ok;
@@ -217,14 +217,14 @@ XpResult XpFile::Seek(int64_t offset, uint32_t origin)
     if (!IsOpen()) return XpRc::NotOpen;
     if (origin > XpSeekOrigin::End) origin = XpSeekOrigin::Begin;
     int64_t position = 0;
-    return XpMapWindowsError(XpPlatformSeekFile(m_hFile, offset, origin, &position));
+    return XpMapWindowsError(XpPlatformSeekFile(m_file, offset, origin, &position));
 }
 
 int64_t XpFile::Tell()
 {
     if (!IsOpen()) return -1;
     int64_t position = 0;
-    if (XpPlatformSeekFile(m_hFile, 0, XpSeekOrigin::Current, &position) != 0) return -1;
+    if (XpPlatformSeekFile(m_file, 0, XpSeekOrigin::Current, &position) != 0) return -1;
     return position;
 }
 
@@ -236,7 +236,7 @@ XpResult XpFile::SetLength(uint64_t length)
     const int64_t position = Tell();
     XpResult rc = Seek(newLength, XpSeekOrigin::Begin);
     if (rc != XpRc::Ok) return rc;
-    uint32_t error = XpPlatformSetEndOfFile(m_hFile);
+    uint32_t error = XpPlatformSetEndOfFile(m_file);
     if (error != 0) return XpMapWindowsError(error);
     if (position >= 0 && position < newLength) return Seek(position, XpSeekOrigin::Begin);
     return XpRc::Ok;
@@ -270,7 +270,7 @@ XpResult XpFile::ApplyTimes(const XpDateTime* creation, const XpDateTime* modifi
     if (access && !access->ToFileTime(&accessed)) return XpRc::InvalidFile;
 
     XpFileHandle handle = kXpInvalidFileHandle;
-    uint32_t error = XpPlatformCreateFile(m_strPath.GetString(), XpFileOpen::GenericWrite,
+    uint32_t error = XpPlatformCreateFile(m_path.GetString(), XpFileOpen::GenericWrite,
                                           XpFileOpen::ShareRead | XpFileOpen::ShareWrite, XpFileOpen::OpenExisting,
                                           XpFileAttr::Normal, &handle);
     if (error != 0) return XpMapWindowsError(error);

@@ -61,10 +61,10 @@ public:
     // A file time (UTC) as a local date, to the second.
     virtual XpResult FileTimeToDateTime(const uint64_t* fileTime, XpDateTime* date) const;
 
-    bool IsOpen() const { return m_hFile != kXpInvalidFileHandle; }
+    bool IsOpen() const { return m_file != kXpInvalidFileHandle; }
 
 private:
-    XpFileHandle m_hFile = kXpInvalidFileHandle;
+    XpFileHandle m_file = kXpInvalidFileHandle;
     // Times set while the file was open, written at Close.
     XpSharedPtr<XpDateTime> m_pendingCreation;
     XpSharedPtr<XpDateTime> m_pendingModification;

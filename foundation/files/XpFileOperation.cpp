@@ -112,16 +112,16 @@ XpResult XpFileOperation::Delete(const XpString& path, bool toRecycleBin, bool a
     if (asList) return DeleteList(std::vector<XpString>{path}, toRecycleBin);
 
     if (progress != nullptr) {
-        progress->m_strCurrentPath = path;
-        progress->m_dPercent = XpFileProgress::kItemStarted;
+        progress->m_currentPath = path;
+        progress->m_percent = XpFileProgress::kItemStarted;
         progress->Report(XpFileProgress::kItemStarted);
     }
     const XpResult rc = toRecycleBin ? DeleteToRecycleBin(path) : DeleteFile(path);
     if (progress != nullptr) {
         // The item is finished whether or not it could be deleted.
-        progress->m_dPercent = XpFileProgress::kItemFinished;
+        progress->m_percent = XpFileProgress::kItemFinished;
         progress->Report(XpFileProgress::kItemFinished);
-        ++progress->m_nDone;
+        ++progress->m_done;
     }
     return rc;
 }

@@ -19,10 +19,10 @@ public:
     static constexpr double kItemStarted = 0;
     static constexpr double kItemFinished = 100;
 
-    XpString m_strCurrentPath;  // the item being worked on
-    double m_dPercent = 0;      // of the current item
-    uint64_t m_nTotal = 0;      // items in all, 0 until known
-    uint64_t m_nDone = 0;       // items finished
+    XpString m_currentPath;  // the item being worked on
+    double m_percent = 0;    // of the current item
+    uint64_t m_total = 0;    // items in all, 0 until known
+    uint64_t m_done = 0;     // items finished
 };
 
 class XpFileOperation {

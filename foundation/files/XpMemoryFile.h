@@ -78,16 +78,16 @@ public:
     // The next multiple of 64 KiB above n.
     virtual uint64_t RoundCapacity(uint64_t n) const;
 
-    uint64_t GetCapacity() const { return m_nCapacity; }
-    uint32_t GetOwnership() const { return m_dwOwnership; }
+    uint64_t GetCapacity() const { return m_capacity; }
+    uint32_t GetOwnership() const { return m_ownership; }
 
 private:
     // Makes the block hold at least `needed` bytes; false (nothing changed) on failure.
     bool Reserve(uint64_t needed);
 
-    uint64_t m_nLength = 0;
-    uint64_t m_nCapacity = 0;
-    uint64_t m_nPosition = 0;
-    unsigned char* m_pBlock = nullptr;
-    uint32_t m_dwOwnership = XpMemoryBlock::None;
+    uint64_t m_length = 0;
+    uint64_t m_capacity = 0;
+    uint64_t m_position = 0;
+    unsigned char* m_block = nullptr;
+    uint32_t m_ownership = XpMemoryBlock::None;
 };

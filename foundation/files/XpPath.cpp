@@ -5,28 +5,28 @@
 #include "platform/PlatformFiles.h"
 #include "platform/PlatformFolders.h"
 
-XpPath::XpPath() : m_strPath(GetSpecialFolderPath(XpSpecialFolder::Temp)) {}
+XpPath::XpPath() : m_path(GetSpecialFolderPath(XpSpecialFolder::Temp)) {}
 
-XpPath::XpPath(const XpString& path) : m_strPath(path) {}
+XpPath::XpPath(const XpString& path) : m_path(path) {}
 
 bool XpPath::IsDirectory() const
 {
-    return XpFileOperation::IsDirectory(m_strPath);
+    return XpFileOperation::IsDirectory(m_path);
 }
 
 bool XpPath::IsFile() const
 {
-    return XpFileOperation::IsExistingFile(m_strPath);
+    return XpFileOperation::IsExistingFile(m_path);
 }
 
 XpResult XpPath::CreateDirectories() const
 {
-    return XpFileOperation::CreateDirectories(m_strPath);
+    return XpFileOperation::CreateDirectories(m_path);
 }
 
 XpResult XpPath::CreatePrivateDirectory() const
 {
-    return XpFileOperation::CreatePrivateDirectory(m_strPath);
+    return XpFileOperation::CreatePrivateDirectory(m_path);
 }
 
 XpString GetSpecialFolderPath(int kind)

@@ -6,6 +6,9 @@
 #include "foundation/XpResult.h"
 #include "foundation/text/XpString.h"
 
+// The kind word of a path value (32 bits, as stored).
+enum class XpPathKind : uint32_t { File = 0, Folder = 1 };
+
 class XpPath {
 public:
     // The temporary folder.
@@ -15,7 +18,7 @@ public:
     XpPath(const XpPath&) = default;
     XpPath& operator=(const XpPath&) = default;
 
-    XpString ToString() const { return m_strPath; }
+    XpString ToString() const { return m_path; }
     bool IsDirectory() const;
     // Exists and is not a directory.
     bool IsFile() const;
@@ -26,14 +29,15 @@ public:
     // Removes the directory with everything in it.
     XpResult RemoveDirectoryTree() const;
 
-    // 1 when the path names a folder (every constructor sets it); a caller that derives a
-    // file's path from a folder sets 0. Nothing in the file layer reads it.
-    uint32_t GetKind() const { return m_dwKind; }
-    void SetKind(uint32_t kind) { m_dwKind = kind; }
+    // What the path names: every constructor says a folder; the download stage marks the
+    // package path it derives from its work folder as a file. Nothing in the file layer
+    // reads it.
+    XpPathKind GetKind() const { return m_kind; }
+    void SetKind(XpPathKind kind) { m_kind = kind; }
 
 private:
-    XpString m_strPath;
-    uint32_t m_dwKind = 1;
+    XpString m_path;
+    XpPathKind m_kind = XpPathKind::Folder;
 };
 
 // The path of a special folder (kinds in platform/PlatformFolders.h: 0 the temporary

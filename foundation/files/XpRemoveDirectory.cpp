@@ -47,7 +47,7 @@ private:
 void Publish(XpFileProgress* progress, const XpString& path)
 {
     if (!progress) return;
-    progress->m_strCurrentPath = path;
+    progress->m_currentPath = path;
     progress->Report(XpFileProgress::kItemStarted);
 }
 
@@ -55,14 +55,14 @@ void Publish(XpFileProgress* progress, const XpString& path)
 // Delete; the walk stops at the first failure anyway.
 void Finish(XpFileProgress* progress)
 {
-    if (progress) ++progress->m_nDone;
+    if (progress) ++progress->m_done;
 }
 
 void SetTotal(XpFileProgress* progress, uint64_t total)
 {
-    if (!progress || progress->m_nTotal != 0) return;
-    progress->m_nTotal = total;
-    progress->m_nDone = 0;
+    if (!progress || progress->m_total != 0) return;
+    progress->m_total = total;
+    progress->m_done = 0;
 }
 
 // An entry that is not a folder of the tree: a file, read-only or not, or a link, which
@@ -129,9 +129,9 @@ XpResult XpFileOperation::RemoveDirectory(const XpString& path, bool recursive, 
     if (IsEmptyOrDriveRelative(path)) return XpRc::BadRoot;
     if (!recursive) {
         if (progress) {
-            progress->m_strCurrentPath = path;
-            progress->m_nTotal = 1;
-            progress->m_nDone = 0;
+            progress->m_currentPath = path;
+            progress->m_total = 1;
+            progress->m_done = 0;
             progress->Report(XpFileProgress::kItemStarted);
         }
         XpResult rc = XpMapWindowsError(XpPlatformRemoveDirectory(path.GetString()));
@@ -168,5 +168,5 @@ XpResult XpFileOperation::RemoveDirectory(const XpString& path, bool recursive, 
 
 XpResult XpPath::RemoveDirectoryTree() const
 {
-    return XpFileOperation::RemoveDirectory(m_strPath, true, nullptr);
+    return XpFileOperation::RemoveDirectory(m_path, true, nullptr);
 }

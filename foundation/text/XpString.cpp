@@ -62,7 +62,7 @@ int32_t XpStringT<T>::TargetCapacity(int32_t current, int32_t required)
 }
 
 template <class T>
-XpStringT<T>::XpStringT() : m_pchData(nullptr), m_pBuffer(nullptr)
+XpStringT<T>::XpStringT() : m_data(nullptr), m_buffer(nullptr)
 {
     if constexpr (kWide) {
         if (!g_registryDestroyed.load()) {
@@ -76,7 +76,7 @@ XpStringT<T>::XpStringT() : m_pchData(nullptr), m_pBuffer(nullptr)
                     XpStringT fresh(XP_T(""));
                     found = registry.strings.emplace(thread, fresh).first;
                 }
-                buffer = found->second.m_pBuffer;
+                buffer = found->second.m_buffer;
             }
             Share(buffer);
             return;
@@ -86,23 +86,23 @@ XpStringT<T>::XpStringT() : m_pchData(nullptr), m_pBuffer(nullptr)
 }
 
 template <class T>
-XpStringT<T>::XpStringT(const T* text) : m_pchData(nullptr), m_pBuffer(nullptr)
+XpStringT<T>::XpStringT(const T* text) : m_data(nullptr), m_buffer(nullptr)
 {
     if (text == nullptr) text = kEmptyText<T>;
     AssignText(text, XpTextLength(text));
 }
 
 template <class T>
-XpStringT<T>::XpStringT(const T* text, int32_t length) : m_pchData(nullptr), m_pBuffer(nullptr)
+XpStringT<T>::XpStringT(const T* text, int32_t length) : m_data(nullptr), m_buffer(nullptr)
 {
     if (text == nullptr || length < 0) length = 0;
     AssignText(text, length);
 }
 
 template <class T>
-XpStringT<T>::XpStringT(const XpStringT& other) : m_pchData(nullptr), m_pBuffer(nullptr)
+XpStringT<T>::XpStringT(const XpStringT& other) : m_data(nullptr), m_buffer(nullptr)
 {
-    Share(other.m_pBuffer);
+    Share(other.m_buffer);
 }
 
 template <class T>
@@ -114,12 +114,12 @@ XpStringT<T>::~XpStringT()
 template <class T>
 XpStringT<T>& XpStringT<T>::operator=(const XpStringT& other)
 {
-    if (m_pBuffer != other.m_pBuffer) {
-        XpStringBuffer* source = other.m_pBuffer;
+    if (m_buffer != other.m_buffer) {
+        XpStringBuffer* source = other.m_buffer;
         source->refCount.fetch_add(1);  // keeps the source alive should it be ours alone
         Release();
-        m_pBuffer = source;
-        m_pchData = Chars<T>(source);
+        m_buffer = source;
+        m_data = Chars<T>(source);
     }
     return *this;
 }
@@ -132,7 +132,7 @@ XpStringT<T>& XpStringT<T>::operator=(const T* text)
     if (length < 0) return *this;  // too long: refused, the string stays as it was
     // The text may lie inside our own block (a substring of ourselves): copy it first
     // when the block may move.
-    if (text >= m_pchData && text <= m_pchData + GetLength()) {
+    if (text >= m_data && text <= m_data + GetLength()) {
         const XpStringT copy(text, length);
         AssignText(copy.GetString(), length);
     } else {
@@ -145,57 +145,57 @@ template <class T>
 void XpStringT<T>::Share(XpStringBuffer* buffer)
 {
     buffer->refCount.fetch_add(1);
-    m_pBuffer = buffer;
-    m_pchData = Chars<T>(buffer);
+    m_buffer = buffer;
+    m_data = Chars<T>(buffer);
 }
 
 template <class T>
 void XpStringT<T>::Release()
 {
-    if (m_pBuffer == nullptr) return;
-    if (m_pBuffer->refCount.fetch_sub(1) == 1) {
-        std::free(m_pBuffer->characters);
-        delete m_pBuffer;
+    if (m_buffer == nullptr) return;
+    if (m_buffer->refCount.fetch_sub(1) == 1) {
+        std::free(m_buffer->characters);
+        delete m_buffer;
     }
-    m_pBuffer = nullptr;
-    m_pchData = nullptr;
+    m_buffer = nullptr;
+    m_data = nullptr;
 }
 
 template <class T>
 void XpStringT<T>::MakePrivate()
 {
-    if (m_pBuffer->refCount.load() == 1) return;
-    const int32_t length = m_pBuffer->length;
+    if (m_buffer->refCount.load() == 1) return;
+    const int32_t length = m_buffer->length;
     const int32_t capacity = TargetCapacity(0, length);
     T* block = static_cast<T*>(std::malloc(sizeof(T) * static_cast<size_t>(capacity)));
     if (block == nullptr) return;  // stays shared; the caller's change is dropped
-    std::memcpy(block, m_pchData, sizeof(T) * static_cast<size_t>(length + 1));
+    std::memcpy(block, m_data, sizeof(T) * static_cast<size_t>(length + 1));
     XpStringBuffer* fresh = new XpStringBuffer{block, length, capacity, {1}};
     Release();
-    m_pBuffer = fresh;
-    m_pchData = block;
+    m_buffer = fresh;
+    m_data = block;
 }
 
 template <class T>
 bool XpStringT<T>::Resize(int32_t length)
 {
-    const int32_t current = m_pBuffer ? m_pBuffer->capacity : 0;
+    const int32_t current = m_buffer ? m_buffer->capacity : 0;
     const int32_t target = TargetCapacity(current, length);
     if (target < 0) return false;
-    if (m_pBuffer == nullptr) {
+    if (m_buffer == nullptr) {
         T* block = static_cast<T*>(std::malloc(sizeof(T) * static_cast<size_t>(target)));
         if (block == nullptr) return false;
         block[0] = 0;
-        m_pBuffer = new XpStringBuffer{block, 0, target, {1}};
-        m_pchData = block;
+        m_buffer = new XpStringBuffer{block, 0, target, {1}};
+        m_data = block;
     } else if (target != current) {
-        void* block = std::realloc(m_pBuffer->characters, sizeof(T) * static_cast<size_t>(target));
+        void* block = std::realloc(m_buffer->characters, sizeof(T) * static_cast<size_t>(target));
         if (block == nullptr) return false;
-        m_pBuffer->characters = block;
-        m_pBuffer->capacity = target;
-        m_pchData = static_cast<T*>(block);
+        m_buffer->characters = block;
+        m_buffer->capacity = target;
+        m_data = static_cast<T*>(block);
     }
-    m_pBuffer->length = length;
+    m_buffer->length = length;
     return true;
 }
 
@@ -205,39 +205,39 @@ void XpStringT<T>::AssignText(const T* text, int32_t length)
     // A length no string can hold (or a text too long to measure) is refused before the text
     // is read: a string being constructed becomes empty, as when its block cannot be had.
     if (length < 0 || length > kMaxLength) {
-        if (m_pBuffer == nullptr) Share(OutOfMemoryBuffer<T>());
+        if (m_buffer == nullptr) Share(OutOfMemoryBuffer<T>());
         return;
     }
-    if (m_pBuffer != nullptr) {
+    if (m_buffer != nullptr) {
         MakePrivate();
-        if (m_pBuffer->refCount.load() != 1) return;
+        if (m_buffer->refCount.load() != 1) return;
     }
     if (!Resize(length)) {
-        if (m_pBuffer == nullptr) Share(OutOfMemoryBuffer<T>());
+        if (m_buffer == nullptr) Share(OutOfMemoryBuffer<T>());
         return;
     }
-    if (length > 0) std::memmove(m_pchData, text, sizeof(T) * static_cast<size_t>(length));
-    m_pchData[length] = 0;
+    if (length > 0) std::memmove(m_data, text, sizeof(T) * static_cast<size_t>(length));
+    m_data[length] = 0;
 }
 
 template <class T>
 void XpStringT<T>::AppendText(const T* text, int32_t length)
 {
     if (length <= 0) return;  // nothing, or a text too long to measure
-    const int32_t oldLength = m_pBuffer->length;
+    const int32_t oldLength = m_buffer->length;
     if (int64_t{oldLength} + length > kMaxLength) return;
     // Appending our own characters: remember where they lie before making the block
     // private, since that and the resize may both move them. (Once made private, the shared
     // block may be freed at any moment by its other sharer on another thread.)
-    const T* begin = m_pchData;
+    const T* begin = m_data;
     const bool own = text >= begin && text <= begin + oldLength;
     const std::ptrdiff_t offset = own ? text - begin : 0;
     MakePrivate();
-    if (m_pBuffer->refCount.load() != 1) return;
+    if (m_buffer->refCount.load() != 1) return;
     if (!Resize(oldLength + length)) return;
-    if (own) text = m_pchData + offset;
-    std::memmove(m_pchData + oldLength, text, sizeof(T) * static_cast<size_t>(length));
-    m_pchData[oldLength + length] = 0;
+    if (own) text = m_data + offset;
+    std::memmove(m_data + oldLength, text, sizeof(T) * static_cast<size_t>(length));
+    m_data[oldLength + length] = 0;
 }
 
 template <class T>
@@ -251,7 +251,7 @@ template <class T>
 int XpStringT<T>::Compare(const T* text) const
 {
     using Unit = std::make_unsigned_t<T>;
-    const T* mine = m_pchData;
+    const T* mine = m_data;
     for (;; ++mine, ++text) {
         const Unit a = static_cast<Unit>(*mine);
         const Unit b = static_cast<Unit>(*text);
@@ -264,7 +264,7 @@ template <class T>
 XpStringT<T> XpStringT<T>::Left(int32_t n) const
 {
     if (n < 0) n = 0;
-    if (n < GetLength()) return XpStringT(m_pchData, n);
+    if (n < GetLength()) return XpStringT(m_data, n);
     return *this;
 }
 
@@ -273,7 +273,7 @@ XpStringT<T> XpStringT<T>::Right(int32_t n) const
 {
     if (n < 0) n = 0;
     const int32_t length = GetLength();
-    if (n < length) return XpStringT(m_pchData + (length - n), n);
+    if (n < length) return XpStringT(m_data + (length - n), n);
     return *this;
 }
 

@@ -48,9 +48,9 @@ public:
     XpStringT& operator=(const XpStringT& other);
     XpStringT& operator=(const T* text);  // null is taken as ""
 
-    const T* GetString() const { return m_pchData; }
-    int32_t GetLength() const { return m_pBuffer->length; }
-    bool IsEmpty() const { return m_pBuffer->length == 0; }
+    const T* GetString() const { return m_data; }
+    int32_t GetLength() const { return m_buffer->length; }
+    bool IsEmpty() const { return m_buffer->length == 0; }
 
     // Ordinal comparison of code units as unsigned numbers: -1, 0 or +1.
     int Compare(const T* text) const;
@@ -86,9 +86,9 @@ public:
     XpStringT<XpChar> ToWide() const requires(!std::is_same_v<T, XpChar>);
 
     // Introspection of the shared buffer, for tests and diagnostics.
-    int32_t GetCapacity() const { return m_pBuffer->capacity; }
-    int32_t GetRefCount() const { return m_pBuffer->refCount.load(); }
-    const void* GetBufferId() const { return m_pBuffer; }
+    int32_t GetCapacity() const { return m_buffer->capacity; }
+    int32_t GetRefCount() const { return m_buffer->refCount.load(); }
+    const void* GetBufferId() const { return m_buffer; }
 
     // The capacity that the rule gives for a required length, starting from capacity
     // `current` (0 for no block yet); -1 when the length is negative or above kMaxLength.
@@ -106,8 +106,8 @@ private:
     template <class U>
     friend class XpStringT;
 
-    T* m_pchData;
-    XpStringBuffer* m_pBuffer;
+    T* m_data;
+    XpStringBuffer* m_buffer;
 };
 
 using XpString = XpStringT<XpChar>;

@@ -100,14 +100,14 @@ XpStringT<char> XpStringT<T>::ToNarrow() const requires std::is_same_v<T, XpChar
     const size_t firstTry = 4 * static_cast<size_t>(GetLength()) + 4;
     if (firstTry <= kStackConversionBytes) {
         char stackBuffer[kStackConversionBytes];
-        const int converted = XpPlatformWideToAnsi(m_pchData, -1, stackBuffer, static_cast<int>(firstTry));
+        const int converted = XpPlatformWideToAnsi(m_data, -1, stackBuffer, static_cast<int>(firstTry));
         if (converted > 0) return XpStringT<char>(stackBuffer, converted - 1);
     }
-    const int needed = XpPlatformWideToAnsi(m_pchData, -1, nullptr, 0);
+    const int needed = XpPlatformWideToAnsi(m_data, -1, nullptr, 0);
     if (needed <= 0) return XpStringT<char>();
     auto* heapBuffer = static_cast<char*>(std::malloc(static_cast<size_t>(needed)));
     if (heapBuffer == nullptr) return XpStringT<char>();
-    const int converted = XpPlatformWideToAnsi(m_pchData, -1, heapBuffer, needed);
+    const int converted = XpPlatformWideToAnsi(m_data, -1, heapBuffer, needed);
     XpStringT<char> result = converted > 0 ? XpStringT<char>(heapBuffer, converted - 1) : XpStringT<char>();
     std::free(heapBuffer);
     return result;
@@ -119,14 +119,14 @@ XpStringT<XpChar> XpStringT<T>::ToWide() const requires(!std::is_same_v<T, XpCha
     const size_t firstTry = 2 * static_cast<size_t>(GetLength()) + 2;
     if (firstTry * sizeof(XpChar) <= kStackConversionBytes) {
         XpChar stackBuffer[kStackConversionBytes / sizeof(XpChar)];
-        const int converted = XpPlatformAnsiToWide(m_pchData, -1, stackBuffer, static_cast<int>(firstTry));
+        const int converted = XpPlatformAnsiToWide(m_data, -1, stackBuffer, static_cast<int>(firstTry));
         if (converted > 0) return XpStringT<XpChar>(stackBuffer, converted - 1);
     }
-    const int needed = XpPlatformAnsiToWide(m_pchData, -1, nullptr, 0);
+    const int needed = XpPlatformAnsiToWide(m_data, -1, nullptr, 0);
     if (needed <= 0) return XpStringT<XpChar>(XP_T(""));
     auto* heapBuffer = static_cast<XpChar*>(std::malloc(sizeof(XpChar) * static_cast<size_t>(needed)));
     if (heapBuffer == nullptr) return XpStringT<XpChar>(XP_T(""));
-    const int converted = XpPlatformAnsiToWide(m_pchData, -1, heapBuffer, needed);
+    const int converted = XpPlatformAnsiToWide(m_data, -1, heapBuffer, needed);
     XpStringT<XpChar> result =
         converted > 0 ? XpStringT<XpChar>(heapBuffer, converted - 1) : XpStringT<XpChar>(XP_T(""));
     std::free(heapBuffer);

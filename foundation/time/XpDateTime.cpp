@@ -29,8 +29,8 @@ XpDateTime::XpDateTime(const std::tm& fields)
 XpDateTime XpDateTime::FromOleDate(double value)
 {
     XpDateTime result;
-    result.m_dValue = value;
-    result.m_bValid = true;
+    result.m_value = value;
+    result.m_valid = true;
     return result;
 }
 
@@ -49,8 +49,8 @@ bool XpDateTime::SetDateTime(int year, int month, int day, int hour, int minute,
 bool XpDateTime::SetFields(long long year, long long month, long long day, long long hour, long long minute,
                            long long second)
 {
-    m_dValue = 0.0;
-    m_bValid = false;
+    m_value = 0.0;
+    m_valid = false;
     if (year < 100 || year > 9999) return false;
     if (month < 1 || month > 12 || day < 1) return false;
     if (day > XpCalendar::MonthLength(year, static_cast<int>(month))) return false;
@@ -59,8 +59,8 @@ bool XpDateTime::SetFields(long long year, long long month, long long day, long 
     const long long dayNumber =
         XpCalendar::DaysFromCivil(year, static_cast<int>(month), static_cast<int>(day)) + kDayZeroBefore1970;
     const double fraction = static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
-    m_dValue = dayNumber >= 0 ? static_cast<double>(dayNumber) + fraction : static_cast<double>(dayNumber) - fraction;
-    m_bValid = true;
+    m_value = dayNumber >= 0 ? static_cast<double>(dayNumber) + fraction : static_cast<double>(dayNumber) - fraction;
+    m_valid = true;
     return true;
 }
 
@@ -68,10 +68,10 @@ bool XpDateTime::GetFields(int* year, int* month, int* day, int* hour, int* minu
 {
     // Written so that NaN fails the test. The lower bound is the day, not the number:
     // the times of day of 1 January 100 lie between -657435 and -657434.
-    if (!m_bValid || !(m_dValue > kMinimumDay - 1.0 && m_dValue <= kMaximumValue)) return false;
+    if (!m_valid || !(m_value > kMinimumDay - 1.0 && m_value <= kMaximumValue)) return false;
 
     // Round to the nearest second, half a second away from zero as OLE dates do.
-    const double rounded = m_dValue + (m_dValue >= 0.0 ? kHalfSecond : -kHalfSecond);
+    const double rounded = m_value + (m_value >= 0.0 ? kHalfSecond : -kHalfSecond);
     const double magnitude = std::fabs(rounded);
     const double wholeDays = std::floor(magnitude);
     long long secondsOfDay = static_cast<long long>((magnitude - wholeDays) * 86400.0);
@@ -80,8 +80,8 @@ bool XpDateTime::GetFields(int* year, int* month, int* day, int* hour, int* minu
     // The day comes from the unrounded value. When rounding carried the time past
     // midnight the value reads as the start of the next day, whatever the sign (for
     // negative values too the fraction runs forward through the day).
-    long long dayNumber = static_cast<long long>(std::trunc(m_dValue));
-    if (wholeDays != std::floor(std::fabs(m_dValue))) {
+    long long dayNumber = static_cast<long long>(std::trunc(m_value));
+    if (wholeDays != std::floor(std::fabs(m_value))) {
         ++dayNumber;
         secondsOfDay = 0;
     }

@@ -40,14 +40,14 @@ public:
     // As above; 0 when the conversion fails.
     uint64_t ToFileTime() const;
 
-    double GetValue() const { return m_dValue; }
-    bool IsValid() const { return m_bValid; }
+    double GetValue() const { return m_value; }
+    bool IsValid() const { return m_valid; }
 
 private:
     bool SetFields(long long year, long long month, long long day, long long hour, long long minute, long long second);
 
-    double m_dValue = 0.0;
-    bool m_bValid = false;
+    double m_value = 0.0;
+    bool m_valid = false;
 };
 
 // The difference type that goes with XpDateTime; declared for completeness, unused.

@@ -170,21 +170,21 @@ TEST_F(FileOperationTest, DeleteReportsStartAndEndOfEachItem)
     EXPECT_EQ(XpFileOperation::Delete(Path("a.txt"), false, false, &progress), XpRc::Ok);
     EXPECT_FALSE(Exists("a.txt"));
     EXPECT_EQ(progress.reports, (std::vector<double>{0, 100}));
-    EXPECT_EQ(progress.m_dPercent, 100);
-    EXPECT_EQ(progress.m_nDone, 1u);
-    EXPECT_TRUE(progress.m_strCurrentPath == Path("a.txt"));
+    EXPECT_EQ(progress.m_percent, 100);
+    EXPECT_EQ(progress.m_done, 1u);
+    EXPECT_TRUE(progress.m_currentPath == Path("a.txt"));
 
     // A failed item is finished all the same.
     EXPECT_EQ(XpFileOperation::Delete(Path("missing.txt"), false, false, &progress), XpRc::FileNotFound);
     EXPECT_EQ(progress.reports, (std::vector<double>{0, 100, 0, 100}));
-    EXPECT_EQ(progress.m_nDone, 2u);
-    EXPECT_TRUE(progress.m_strCurrentPath == Path("missing.txt"));
+    EXPECT_EQ(progress.m_done, 2u);
+    EXPECT_TRUE(progress.m_currentPath == Path("missing.txt"));
 
     // As a list, the progress object is not used.
     WriteBytes("b.txt", "x");
     EXPECT_EQ(XpFileOperation::Delete(Path("b.txt"), false, true, &progress), XpRc::Ok);
     EXPECT_FALSE(Exists("b.txt"));
-    EXPECT_EQ(progress.m_nDone, 2u);
+    EXPECT_EQ(progress.m_done, 2u);
     EXPECT_EQ(progress.reports.size(), 4u);
 
     EXPECT_EQ(XpFileOperation::Delete(Path("missing.txt"), false, false, nullptr), XpRc::FileNotFound);

@@ -25,7 +25,7 @@ TEST(XpPathSpecialFolders, DefaultPathIsTheTemporaryFolder)
     EXPECT_FALSE(GetPathRoot(text).IsEmpty());
     EXPECT_TRUE(temp.IsDirectory());
     EXPECT_FALSE(temp.IsFile());
-    EXPECT_EQ(temp.GetKind(), 1u);
+    EXPECT_EQ(temp.GetKind(), XpPathKind::Folder);
 }
 
 TEST(XpPathSpecialFolders, ModulePathAndItsSiblings)
@@ -59,10 +59,10 @@ TEST_F(PathTest, CreateDirectoriesAndKindTests)
 
     std::ofstream(m_root / "work" / "package.exe") << "MZ";
     XpPath package(Path("work/package.exe"));
-    package.SetKind(0);
+    package.SetKind(XpPathKind::File);
     EXPECT_TRUE(package.IsFile());
     EXPECT_FALSE(package.IsDirectory());
-    EXPECT_EQ(package.GetKind(), 0u);
+    EXPECT_EQ(package.GetKind(), XpPathKind::File);
 }
 
 #if defined(_WIN32)

@@ -29,9 +29,9 @@ class RecordingProgress : public XpFileProgress {
 public:
     void Report(double) override
     {
-        paths.push_back(m_strCurrentPath);
-        totals.push_back(m_nTotal);
-        dones.push_back(m_nDone);
+        paths.push_back(m_currentPath);
+        totals.push_back(m_total);
+        dones.push_back(m_done);
     }
     std::vector<XpString> paths;
     std::vector<uint64_t> totals;
@@ -68,8 +68,8 @@ TEST_F(XpRemoveDirectoryTest, RecursiveRemovalReportsEveryEntry)
     EXPECT_TRUE(fs::exists(m_root));
 
     // Every entry and the folder itself, each reported once before it goes.
-    EXPECT_EQ(progress.m_nTotal, 9u);
-    EXPECT_EQ(progress.m_nDone, 9u);
+    EXPECT_EQ(progress.m_total, 9u);
+    EXPECT_EQ(progress.m_done, 9u);
     ASSERT_EQ(progress.paths.size(), 9u);
     for (size_t i = 0; i < progress.paths.size(); ++i) {
         EXPECT_EQ(progress.totals[i], 9u);
@@ -92,7 +92,7 @@ TEST_F(XpRemoveDirectoryTest, NonRecursiveRemovalNeedsAnEmptyDirectory)
     RecordingProgress again;
     ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "empty"), false, &again), XpRc::Ok);
     EXPECT_FALSE(fs::exists(m_root / "empty"));
-    EXPECT_EQ(again.m_nTotal, 1u);
+    EXPECT_EQ(again.m_total, 1u);
     EXPECT_EQ(again.paths.size(), 2u);
     EXPECT_EQ(XpFileOperation::RemoveDirectory(ToXp(m_root / "empty"), false, nullptr), XpRc::FileNotFound);
 }
@@ -131,8 +131,8 @@ TEST_F(XpRemoveDirectoryTest, RemovalStopsAtAnEntryItCannotRemove)
     // Every item reported is done, the one that could not be removed included, as with
     // Delete; what is left is that item and everything never reached.
     const uint64_t left = XpDir(ToXp(work)).CountEntries(true) + 1;
-    EXPECT_EQ(progress.m_nDone, progress.paths.size());
-    EXPECT_EQ(left, progress.m_nTotal - progress.m_nDone + 1);
+    EXPECT_EQ(progress.m_done, progress.paths.size());
+    EXPECT_EQ(left, progress.m_total - progress.m_done + 1);
 
     // Once the file is free the same removal finishes the job.
     ASSERT_EQ(XpFileOperation::RemoveDirectory(ToXp(work), true, nullptr), XpRc::Ok);
@@ -173,8 +173,8 @@ TEST_F(XpRemoveDirectoryTest, LinksGoWithoutTheirTargets)
 #else
     ASSERT_EQ(rc, XpRc::Ok);
     EXPECT_FALSE(fs::exists(fs::symlink_status(m_root / "work")));
-    EXPECT_EQ(progress.m_nTotal, 7u);
-    EXPECT_EQ(progress.m_nDone, 7u);
+    EXPECT_EQ(progress.m_total, 7u);
+    EXPECT_EQ(progress.m_done, 7u);
 #endif
 
     // A folder that is itself a link goes as the link, also when named with a trailing
@@ -264,7 +264,7 @@ TEST_F(XpRemoveDirectoryTest, AFolderSwappedForALinkNeverLeadsTheRemovalOutside)
         MakeFile("stage/top.bin");
         for (const std::string& name : names) MakeFile("stage/sub/" + name);
         fs::rename(m_root / "stage", work);
-        progress.m_nTotal = 0;
+        progress.m_total = 0;
         XpFileOperation::RemoveDirectory(ToXp(work), true, &progress);
         std::error_code ec;
         if (fs::exists(fs::symlink_status(work, ec))) fs::rename(work, m_root / "leftovers" / std::to_string(rounds));
