@@ -52,10 +52,15 @@ XpResult ReadParsed(XpIniDict& dict, uint32_t parseError, const XpXmlDocument& d
     return rc;
 }
 
-// A save may replace the file only when it can be opened for writing; a missing file
-// may be made. The test leaves the file as it is.
+// A save may replace the file only when it can be opened for writing and is not marked
+// read-only (whoever runs the program); a missing file may be made. The test leaves the
+// file as it is.
 XpResult CheckWritable(const XpChar* path)
 {
+    uint32_t attributes = 0;
+    if (XpPlatformGetAttributes(path, &attributes) == XpWinError::Success &&
+        (attributes & (XpFileAttr::ReadOnly | XpFileAttr::Directory)) == XpFileAttr::ReadOnly)
+        return XpRc::AccessDenied;
     XpFileHandle handle = kXpInvalidFileHandle;
     const uint32_t error = XpPlatformCreateFile(
         path, XpFileOpen::GenericWrite, XpFileOpen::ShareRead | XpFileOpen::ShareWrite | XpFileOpen::ShareDelete,

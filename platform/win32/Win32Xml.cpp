@@ -37,7 +37,8 @@ IXMLDOMDocument* CreateDocument(HMODULE library)
 {
     IXMLDOMDocument* document = nullptr;
     if (library) {
-        auto getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(library, "DllGetClassObject"));
+        auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(library, "DllGetClassObject")));
         IClassFactory* factory = nullptr;
         if (getClassObject &&
             SUCCEEDED(getClassObject(kClsidDomDocument40, kIidClassFactory, reinterpret_cast<void**>(&factory))) &&
@@ -100,6 +101,121 @@ bool StartElement(IXMLDOMNode* node, XpXmlDocument& document)
     return ok;
 }
 
+// The text property: all text below the node, references expanded.
+std::wstring TextOf(IXMLDOMNode* node)
+{
+    BSTR text = nullptr;
+    if (FAILED(node->get_text(&text)) || !text) return std::wstring();
+    std::wstring result(text, SysStringLen(text));
+    SysFreeString(text);
+    return result;
+}
+
+// One child to walk, or a run of text taken as a whole.
+struct Item {
+    IXMLDOMNode* node;
+    DOMNodeType type;
+    bool run;
+    std::wstring text;
+};
+
+bool IsOpaqueReference(const Item& item)
+{
+    if (item.type != NODE_ENTITY_REFERENCE) return false;
+    IXMLDOMNode* child = nullptr;
+    item.node->get_firstChild(&child);
+    const bool opaque = child == nullptr;
+    Release(child);
+    return opaque;
+}
+
+// How much of the parent's text the item gives; -1 for a run.
+size_t KnownLength(const Item& item)
+{
+    switch (item.type) {
+        case NODE_ELEMENT:
+        case NODE_ENTITY_REFERENCE:
+        case NODE_TEXT:
+        case NODE_CDATA_SECTION:
+            return TextOf(item.node).size();
+        default:
+            return 0;
+    }
+}
+
+// Some parsers (Wine's) give entity references without their content, while the text of
+// the parent holds it. Each run of texts that holds such a reference is then taken from
+// the parent's text as one text: the lengths of the other children place it.
+void ResolveOpaqueRuns(IXMLDOMNode* parent, std::vector<Item>& items)
+{
+    struct Segment {
+        size_t first, last;  // items
+        bool run;
+        size_t length;
+    };
+    std::vector<Segment> segments;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const bool runPart = items[i].type == NODE_TEXT || IsOpaqueReference(items[i]);
+        if (runPart && !segments.empty() && segments.back().run && segments.back().last + 1 == i) {
+            segments.back().last = i;
+            continue;
+        }
+        segments.push_back(Segment{i, i, runPart, runPart ? 0 : KnownLength(items[i])});
+    }
+    const std::wstring whole = TextOf(parent);
+    size_t position = 0;
+    for (size_t k = 0; k < segments.size(); ++k) {
+        Segment& segment = segments[k];
+        if (!segment.run) {
+            position += segment.length;
+            continue;
+        }
+        // The run ends where the known text after it begins: by the lengths when no other
+        // run follows, else at the first place that text is found.
+        size_t end = whole.size();
+        size_t after = 0;
+        bool otherRun = false;
+        for (size_t j = k + 1; j < segments.size() && !otherRun; ++j) {
+            otherRun = segments[j].run;
+            if (!otherRun) after += segments[j].length;
+        }
+        if (!otherRun) {
+            end = whole.size() >= after ? whole.size() - after : position;
+        } else if (k + 1 < segments.size() && !segments[k + 1].run) {
+            const std::wstring next = TextOf(items[segments[k + 1].first].node);
+            const size_t found = next.empty() ? position : whole.find(next, position);
+            end = found == std::wstring::npos ? position : found;
+        }
+        if (end < position) end = position;
+        Item run{nullptr, NODE_TEXT, true, whole.substr(position, end - position)};
+        position = end;
+        for (size_t i = segment.first; i <= segment.last; ++i) Release(items[i].node);
+        items[segment.first] = std::move(run);
+    }
+    std::vector<Item> kept;
+    for (Item& item : items)
+        if (item.node || item.run) kept.push_back(std::move(item));
+    items.swap(kept);
+}
+
+std::vector<Item> ChildrenOf(IXMLDOMNode* parent)
+{
+    std::vector<Item> items;
+    IXMLDOMNode* child = nullptr;
+    parent->get_firstChild(&child);
+    bool opaque = false;
+    while (child) {
+        Item item{child, NODE_INVALID, false, std::wstring()};
+        child->get_nodeType(&item.type);
+        opaque = opaque || IsOpaqueReference(item);
+        items.push_back(std::move(item));
+        child = nullptr;
+        items.back().node->get_nextSibling(&child);
+    }
+    if (opaque) ResolveOpaqueRuns(parent, items);
+    return items;
+}
+
 // The DOM below the document element, in document order, without recursion. Entity
 // references stand for their content: their children are walked in their place.
 bool Walk(IXMLDOMDocument* dom, XpXmlDocument& document)
@@ -107,36 +223,33 @@ bool Walk(IXMLDOMDocument* dom, XpXmlDocument& document)
     IXMLDOMElement* root = nullptr;
     if (FAILED(dom->get_documentElement(&root)) || !root) return document.Finish();
     struct Frame {
-        IXMLDOMNode* next;
+        std::vector<Item> items;
+        size_t next;
         bool element;
     };
     std::vector<Frame> stack;
     bool ok = StartElement(root, document);
-    if (ok) {
-        IXMLDOMNode* child = nullptr;
-        root->get_firstChild(&child);
-        stack.push_back(Frame{child, true});
-    }
+    if (ok) stack.push_back(Frame{ChildrenOf(root), 0, true});
     Release(root);
     while (ok && !stack.empty()) {
-        if (!stack.back().next) {
-            const bool element = stack.back().element;
+        Frame& frame = stack.back();
+        if (frame.next == frame.items.size()) {
+            const bool element = frame.element;
             stack.pop_back();
             if (element) ok = document.EndElement();
             continue;
         }
-        IXMLDOMNode* node = stack.back().next;
-        IXMLDOMNode* sibling = nullptr;
-        node->get_nextSibling(&sibling);
-        stack.back().next = sibling;
-        DOMNodeType type = NODE_INVALID;
-        node->get_nodeType(&type);
-        IXMLDOMNode* child = nullptr;
-        switch (type) {
+        Item& item = frame.items[frame.next++];
+        IXMLDOMNode* node = item.node;
+        item.node = nullptr;
+        if (item.run) {
+            ok = document.AddText(item.text.data(), item.text.size());
+            continue;
+        }
+        switch (item.type) {
             case NODE_ELEMENT:
                 ok = StartElement(node, document);
-                node->get_firstChild(&child);
-                stack.push_back(Frame{child, true});
+                stack.push_back(Frame{ChildrenOf(node), 0, true});
                 break;
             case NODE_TEXT:
                 ok = AddValue(node, XpXmlKind::Text, document);
@@ -148,8 +261,7 @@ bool Walk(IXMLDOMDocument* dom, XpXmlDocument& document)
                 ok = AddValue(node, XpXmlKind::Comment, document);
                 break;
             case NODE_ENTITY_REFERENCE:
-                node->get_firstChild(&child);
-                stack.push_back(Frame{child, false});
+                stack.push_back(Frame{ChildrenOf(node), 0, false});
                 ok = stack.size() <= 4 * XpXmlDocument::kMaxDepth;
                 break;
             default:
@@ -158,7 +270,8 @@ bool Walk(IXMLDOMDocument* dom, XpXmlDocument& document)
         }
         Release(node);
     }
-    for (Frame& frame : stack) Release(frame.next);
+    for (Frame& frame : stack)
+        for (Item& item : frame.items) Release(item.node);
     return ok && document.Finish();
 }
 
