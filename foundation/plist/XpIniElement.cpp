@@ -153,11 +153,3 @@ XpResult CreateElement(uint32_t type, XpIniInitial initial, XpIniElement** eleme
     *element = created;
     return created ? XpRc::Ok : XpRc::OutOfMemory;
 }
-
-XpIniKeyView SplitPath(const XpChar* path, const XpChar** rest)
-{
-    size_t length = 0;
-    while (path[length] != 0 && path[length] != XP_T('/')) ++length;
-    *rest = path[length] == XP_T('/') ? path + length + 1 : nullptr;
-    return XpIniKeyView{path, length};
-}

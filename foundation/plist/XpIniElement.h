@@ -125,4 +125,10 @@ struct XpIniKeyView {
 };
 
 // Splits a path at its first "/": the first component, and the rest (null without "/").
-XpIniKeyView SplitPath(const XpChar* path, const XpChar** rest);
+inline XpIniKeyView SplitPath(const XpChar* path, const XpChar** rest)
+{
+    size_t length = 0;
+    while (path[length] != 0 && path[length] != XP_T('/')) ++length;
+    *rest = path[length] == XP_T('/') ? path + length + 1 : nullptr;
+    return XpIniKeyView{path, length};
+}

@@ -48,6 +48,8 @@ public:
     uint32_t GetType() const override { return XpIniType::String; }
     XpResult GetString(XpString& text) const override;
     XpResult SetString(const XpChar* text) override;
+    // The text itself, for readers that copy it without an out string of their own.
+    const XpString& GetValue() const { return m_strValue; }
 
 private:
     XpString m_strValue;

@@ -59,10 +59,11 @@ XpString SfStringsManagerKeeper::GetString(const XpChar* keyPath)
 {
     const SfStringsManagerKeeper* keeper = GetInstance();
     if (!keeper) return XpString();
-    // The managers are shared for the length of the lookup, so that they outlive it.
-    for (XpSharedPtr<XpStringsManager> manager : keeper->m_managers) {
-        XpString text = manager->GetString(keyPath);
-        if (!text.IsEmpty()) return text;
+    // The managers live as long as the keeper, and lookups run between its initialisation
+    // and its deletion: no manager needs an extra share for the length of one lookup.
+    for (const XpSharedPtr<XpStringsManager>& manager : keeper->m_managers) {
+        const XpString* text = manager->FindText(keyPath);
+        if (text && !text->IsEmpty()) return *text;
     }
     return XpString();
 }

@@ -1,13 +1,16 @@
 #include "foundation/strings/XpStringsManager.h"
 
 #include "foundation/plist/XpIniDict.h"
+#include "foundation/plist/XpIniScalars.h"
 
 namespace {
 
-// The element's text when it is a string element.
-bool TextOf(const XpIniElement* element, XpString& text)
+// The element's text when it is a string element, else null. (A found text is copied
+// from here: a default-constructed string costs far more than the lookup.)
+const XpString* TextOf(const XpIniElement* element)
 {
-    return element && element->GetType() == XpIniType::String && element->GetString(text) == XpRc::Ok;
+    if (!element || element->GetType() != XpIniType::String) return nullptr;
+    return &static_cast<const XpIniString*>(element)->GetValue();
 }
 
 bool StartsWith(const XpString& text, const XpChar* prefix)
@@ -29,23 +32,29 @@ XpStringsManager::~XpStringsManager()
 
 XpString XpStringsManager::GetString(const XpChar* keyPath) const
 {
-    return Lookup(keyPath, 0);
+    if (const XpString* text = Lookup(keyPath, 0)) return *text;
+    return XpString();
 }
 
 XpString XpStringsManager::GetStringInSection(const XpChar* section, const XpChar* key) const
 {
-    return LookupInSection(section, key, 0);
+    if (const XpString* text = LookupInSection(section, key, 0)) return *text;
+    return XpString();
 }
 
-XpString XpStringsManager::Lookup(const XpChar* keyPath, int references) const
+const XpString* XpStringsManager::FindText(const XpChar* keyPath) const
 {
-    XpString text;
-    if (!m_pRoot || !keyPath || references > kMaxReferences) return text;
+    return Lookup(keyPath, 0);
+}
+
+const XpString* XpStringsManager::Lookup(const XpChar* keyPath, int references) const
+{
+    if (!m_pRoot || !keyPath || references > kMaxReferences) return nullptr;
     const XpIniElement* element = m_pRoot->Find(keyPath);
-    if (element && element->GetType() == XpIniType::Dict) element = element->Find(XP_T("Name"));
-    if (!TextOf(element, text)) return XpString();
-    if (!StartsWith(text, XP_T("::"))) return text;
-    if (StartsWith(text, XP_T("::/"))) return Lookup(text.GetString() + 3, references + 1);
+    const XpString* text = TextOf(element);
+    if (!text && element && element->GetType() == XpIniType::Dict) text = TextOf(element->Find(XP_T("Name")));
+    if (!text || !StartsWith(*text, XP_T("::"))) return text;
+    if (StartsWith(*text, XP_T("::/"))) return Lookup(text->GetString() + 3, references + 1);
     // A relative reference resolves in the section that holds the entry; a key path
     // without one keeps the text as it is.
     int32_t slash = -1;
@@ -53,17 +62,17 @@ XpString XpStringsManager::Lookup(const XpChar* keyPath, int references) const
         if (keyPath[i] == XP_T('/')) slash = i;
     if (slash < 0) return text;
     const XpString section(keyPath, slash);
-    return LookupInSection(section.GetString(), text.GetString() + 2, references + 1);
+    return LookupInSection(section.GetString(), text->GetString() + 2, references + 1);
 }
 
-XpString XpStringsManager::LookupInSection(const XpChar* section, const XpChar* key, int references) const
+const XpString* XpStringsManager::LookupInSection(const XpChar* section, const XpChar* key, int references) const
 {
-    XpString text;
-    if (!m_pRoot || !section || !key || references > kMaxReferences) return text;
+    if (!m_pRoot || !section || !key || references > kMaxReferences) return nullptr;
     const XpIniElement* dict = m_pRoot->Find(section);
-    if (!dict || dict->GetType() != XpIniType::Dict) return text;
-    if (!TextOf(dict->Find(key), text) && !TextOf(dict->Find(XP_T("Other")), text)) return XpString();
-    if (!StartsWith(text, XP_T("::"))) return text;
-    if (StartsWith(text, XP_T("::/"))) return Lookup(text.GetString() + 3, references + 1);
-    return LookupInSection(section, text.GetString() + 2, references + 1);
+    if (!dict || dict->GetType() != XpIniType::Dict) return nullptr;
+    const XpString* text = TextOf(dict->Find(key));
+    if (!text) text = TextOf(dict->Find(XP_T("Other")));
+    if (!text || !StartsWith(*text, XP_T("::"))) return text;
+    if (StartsWith(*text, XP_T("::/"))) return Lookup(text->GetString() + 3, references + 1);
+    return LookupInSection(section, text->GetString() + 2, references + 1);
 }

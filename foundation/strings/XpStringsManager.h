@@ -26,12 +26,15 @@ public:
     XpString GetString(const XpChar* keyPath) const;
     // The text of the key in the section, with the "Other" fallback, references followed.
     XpString GetStringInSection(const XpChar* section, const XpChar* key) const;
+    // As GetString, but the text as the tree holds it (every answer is a text of the
+    // tree); null when there is none. Valid while the tree is not changed.
+    const XpString* FindText(const XpChar* keyPath) const;
 
     XpIniDict* GetRoot() const { return m_pRoot; }
 
 private:
-    XpString Lookup(const XpChar* keyPath, int references) const;
-    XpString LookupInSection(const XpChar* section, const XpChar* key, int references) const;
+    const XpString* Lookup(const XpChar* keyPath, int references) const;
+    const XpString* LookupInSection(const XpChar* section, const XpChar* key, int references) const;
 
     XpIniDict* m_pRoot;
 };
