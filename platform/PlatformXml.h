@@ -12,7 +12,8 @@
 //
 // Both: entity and character references decoded; a document larger than
 // XpXmlDocument::kMaxDocumentSize, or one that breaks the document's limits, is not taken
-// (NotParsed). The callers write the XML text themselves: saving needs no parser.
+// (NotParsed). The callers write the XML text themselves: saving needs no parser, only
+// the writing of the text as a file.
 //
 // Results: 0, or one of the numbers below (Windows error numbers and HRESULTs).
 
@@ -35,7 +36,7 @@ uint32_t XpPlatformXmlParseFile(const XpChar* path, XpXmlDocument& document);
 // A zero-terminated text; an encoding named in its declaration is ignored.
 uint32_t XpPlatformXmlParseText(const XpChar* text, XpXmlDocument& document);
 
-// Replaces the file's content with the bytes as one step: they are written to a new file
-// beside it, which then takes the file's place, so a failure leaves the old content whole.
-// Windows error numbers.
-uint32_t XpPlatformXmlWriteFile(const XpChar* path, const void* bytes, size_t size);
+// Replaces the file's content with the text in UTF-8 (which must hold no unpaired
+// surrogate) as one step: it is written to a new file beside it, which then takes the
+// file's place, so a failure leaves the old content whole. Windows error numbers.
+uint32_t XpPlatformXmlWriteFile(const XpChar* path, const XpChar* text, size_t length);

@@ -116,12 +116,9 @@ XpResult XpIniDict::SaveToFile(const XpChar* path) const
     std::basic_string<XpChar> text;
     XpResult rc = XpIniWriteDocument(*this, XpIniForm::File, text);
     if (rc != XpRc::Ok) return rc;
-    std::string bytes;
-    rc = XpIniToUtf8(text, bytes);
-    if (rc != XpRc::Ok) return rc;
     rc = CheckWritable(path);
     if (rc != XpRc::Ok) return rc;
-    const uint32_t error = XpPlatformXmlWriteFile(path, bytes.data(), bytes.size());
+    const uint32_t error = XpPlatformXmlWriteFile(path, text.data(), text.size());
     if (error == XpWinError::Success) return XpRc::Ok;
     rc = XpMapWindowsError(error);
     return XpIsGenericFailure(rc) ? XpRc::PlistFailed : rc;

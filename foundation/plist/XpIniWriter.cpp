@@ -206,34 +206,3 @@ XpResult XpIniWriteDocument(const XpIniDict& dict, bool form, std::basic_string<
         return XpRc::OutOfMemory;
     }
 }
-
-XpResult XpIniToUtf8(const std::basic_string<XpChar>& text, std::string& bytes)
-{
-    try {
-        bytes.clear();
-        bytes.reserve(text.size() + text.size() / 4);
-        for (size_t i = 0; i < text.size(); ++i) {
-            char32_t c = static_cast<uint16_t>(text[i]);
-            if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
-                c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(text[++i]) - 0xDC00);
-            if (c < 0x80) {
-                bytes += static_cast<char>(c);
-            } else if (c < 0x800) {
-                bytes += static_cast<char>(0xC0 | (c >> 6));
-                bytes += static_cast<char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                bytes += static_cast<char>(0xE0 | (c >> 12));
-                bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                bytes += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                bytes += static_cast<char>(0xF0 | (c >> 18));
-                bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                bytes += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        return XpRc::Ok;
-    } catch (const std::bad_alloc&) {
-        return XpRc::OutOfMemory;
-    }
-}

@@ -25,5 +25,3 @@ inline constexpr bool Text = false;
 // character, U+FFFE, U+FFFF or an unpaired surrogate): such a document would not load
 // again; 0x8401 when memory ran out. text is complete only on 0.
 XpResult XpIniWriteDocument(const XpIniDict& dict, bool form, std::basic_string<XpChar>& text);
-// The text in UTF-8 (the writer's texts hold no unpaired surrogate).
-XpResult XpIniToUtf8(const std::basic_string<XpChar>& text, std::string& bytes);

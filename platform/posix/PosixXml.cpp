@@ -227,8 +227,14 @@ uint32_t XpPlatformXmlParseText(const XpChar* text, XpXmlDocument& document)
     return Parse(bytes.data(), bytes.size(), true, document);
 }
 
-uint32_t XpPlatformXmlWriteFile(const XpChar* path, const void* bytes, size_t size)
+uint32_t XpPlatformXmlWriteFile(const XpChar* path, const XpChar* text, size_t length)
 {
+    std::string bytes;
+    try {
+        bytes = XpPosixToUtf8(text, static_cast<std::ptrdiff_t>(length));
+    } catch (const std::bad_alloc&) {
+        return XpWinError::NotEnoughMemory;
+    }
     const std::string target = XpPosixToUtf8(path);
     // The new file takes over the old one's permissions.
     mode_t mode = 0666;
@@ -248,11 +254,10 @@ uint32_t XpPlatformXmlWriteFile(const XpChar* path, const void* bytes, size_t si
     }
     if (fd < 0) return XpWinError::AccessDenied;
     if (keepMode) fchmod(fd, mode);
-    const auto* data = static_cast<const char*>(bytes);
     size_t done = 0;
     int error = 0;
-    while (error == 0 && done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
+    while (error == 0 && done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0)
             error = n < 0 ? errno : ENOSPC;

@@ -8,6 +8,7 @@
 #include <oleauto.h>
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -349,8 +350,20 @@ uint32_t XpPlatformXmlParseText(const XpChar* text, XpXmlDocument& document)
     });
 }
 
-uint32_t XpPlatformXmlWriteFile(const XpChar* path, const void* bytes, size_t size)
+uint32_t XpPlatformXmlWriteFile(const XpChar* path, const XpChar* text, size_t length)
 {
+    std::string bytes;
+    if (length > 0) {
+        if (length > 0x7FFFFFFF) return ERROR_NOT_ENOUGH_MEMORY;
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        if (size <= 0) return GetLastError();
+        try {
+            bytes.resize(static_cast<size_t>(size));
+        } catch (const std::bad_alloc&) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), bytes.data(), size, nullptr, nullptr);
+    }
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return XpWinError::AccessDenied;
@@ -363,13 +376,12 @@ uint32_t XpPlatformXmlWriteFile(const XpChar* path, const void* bytes, size_t si
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return GetLastError();
     }
     if (file == INVALID_HANDLE_VALUE) return XpWinError::AccessDenied;
-    const auto* data = static_cast<const char*>(bytes);
     size_t done = 0;
     DWORD error = 0;
-    while (error == 0 && done < size) {
-        const DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
+    while (error == 0 && done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(bytes.size() - done);
         DWORD written = 0;
-        if (!WriteFile(file, data + done, chunk, &written, nullptr))
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
             error = GetLastError();
         else if (written == 0)
             error = ERROR_DISK_FULL;
