@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "platform/PlatformXml.h"
 #include "plist/PlistTestSupport.h"
+
+#if defined(_WIN32)
+#include <objbase.h>
+#endif
 
 namespace {
 
@@ -82,3 +87,22 @@ TEST(PlatformXml, TextsIgnoreTheirDeclaredEncoding)
     EXPECT_EQ(Parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>\xC3\xA9\xE2\x82\xAC</r>"),
               "r(\"\xC3\xA9\xE2\x82\xAC\")");
 }
+
+#if defined(_WIN32)
+// A thread whose COM is multithreaded already: the parser keeps that and does not
+// release it.
+TEST(PlatformXml, ParsesOnAThreadWithMultithreadedCom)
+{
+    std::thread worker([] {
+        const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        ASSERT_TRUE(SUCCEEDED(initialised));
+        EXPECT_EQ(Parse("<r>x</r>"), "r(\"x\")");
+        EXPECT_EQ(Parse("<r>y</r>"), "r(\"y\")");
+        // Still initialised as before: a second multithreaded initialisation just counts.
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
+        CoUninitialize();
+        CoUninitialize();
+    });
+    worker.join();
+}
+#endif
