@@ -97,19 +97,28 @@ XpResult XpIniDict::AddNew(const XpChar* path, uint32_t type, XpIniInitial initi
         XpIniElement* child = Lookup(key);
         return child ? child->AddNew(rest, type, initial) : XpRc::PlistNotFound;
     }
+    if (m_entries.find(key) != m_entries.end()) return XpRc::PlistKeyExists;
+    const XpString text(key.text, static_cast<int32_t>(key.length));
+    if (static_cast<size_t>(text.GetLength()) != key.length) return XpRc::OutOfMemory;
+    XpIniElement* created = nullptr;
+    return AddNewUnder(text, type, initial, &created);
+}
+
+XpResult XpIniDict::AddNewUnder(const XpString& key, uint32_t type, XpIniInitial initial, XpIniElement** created)
+{
+    *created = nullptr;
     const auto position = m_entries.lower_bound(key);
     if (position != m_entries.end() && !m_entries.key_comp()(key, position->first)) return XpRc::PlistKeyExists;
     XpIniElement* element = nullptr;
     const XpResult rc = CreateElement(type, initial, &element);
     if (rc != XpRc::Ok) return rc;
     try {
-        XpString text(key.text, static_cast<int32_t>(key.length));
-        if (static_cast<size_t>(text.GetLength()) != key.length) throw std::bad_alloc();
-        m_entries.emplace_hint(position, std::move(text), element);
+        m_entries.emplace_hint(position, key, element);
     } catch (const std::bad_alloc&) {
         delete element;
         return XpRc::OutOfMemory;
     }
+    *created = element;
     return XpRc::Ok;
 }
 

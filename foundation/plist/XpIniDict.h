@@ -36,6 +36,9 @@ public:
     XpResult LoadFromFile(const XpChar* path) override;
     XpResult SaveToFile(const XpChar* path) const override;
     XpResult AddNew(const XpChar* path, uint32_t type, XpIniInitial initial) override;
+    // AddNew under a key that holds no "/", given as a string whose buffer the entry
+    // shares; *created gets the new element (null on failure).
+    XpResult AddNewUnder(const XpString& key, uint32_t type, XpIniInitial initial, XpIniElement** created);
     // The index-th entry in key order; 0x8502 for an index outside 0 ... count - 1.
     XpResult GetEntryAt(int index, XpIniEntry& entry) const override;
     uint32_t GetType() const override { return XpIniType::Dict; }

@@ -1,6 +1,8 @@
 #include "foundation/plist/XpIniReader.h"
 
 #include <new>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/files/XpMemoryFile.h"
@@ -60,34 +62,6 @@ uint32_t NextNonComment(const XpXmlDocument& document, uint32_t node)
     return node;
 }
 
-// Where a value goes: under a key of a dictionary, or at the end of an array.
-class Target {
-public:
-    Target(XpIniDict& dict, const XpChar* key) : m_pDict(&dict), m_pKey(key) {}
-    explicit Target(XpIniArray& array) : m_pArray(&array) {}
-
-    // Creates the element; *created is the new element when the result is 0, else null.
-    XpResult Add(uint32_t type, XpIniInitial initial, XpIniElement** created)
-    {
-        *created = nullptr;
-        if (m_pDict) {
-            const XpResult rc = m_pDict->AddNew(m_pKey, type, initial);
-            if (rc == XpRc::Ok) *created = m_pDict->Find(m_pKey);
-            return rc;
-        }
-        const XpResult rc = m_pArray->InsertNewAt(m_pArray->Count(), type, initial);
-        if (rc == XpRc::Ok) *created = m_pArray->GetAt(m_pArray->Count() - 1);
-        return rc;
-    }
-
-private:
-    XpIniDict* m_pDict = nullptr;
-    const XpChar* m_pKey = nullptr;
-    XpIniArray* m_pArray = nullptr;
-};
-
-XpResult ReadDict(const XpXmlDocument& document, uint32_t element, XpIniDict& dict);
-
 void StoreData(const XpChar* text, uint32_t length, XpIniElement& element)
 {
     if (length < 2) return;
@@ -117,90 +91,147 @@ XpResult StoreDate(const XpChar* text, uint32_t length, XpIniElement& element)
     return element.SetDate(date);
 }
 
-XpResult ReadValue(const XpXmlDocument& document, uint32_t value, Target target)
-{
-    const Kind kind = Classify(document, value);
-    uint32_t length = 0;
-    XpIniElement* created = nullptr;
-    XpResult rc = XpRc::Ok;
-    switch (kind) {
-        case Kind::Integer:
-            return target.Add(XpIniType::Int, XpIniReadInt64(ElementText(document, value, &length)), &created);
-        case Kind::String:
-            return target.Add(XpIniType::String, ElementText(document, value, &length), &created);
-        case Kind::True:
-        case Kind::False:
-            return target.Add(XpIniType::Bool, kind == Kind::True ? 1 : 0, &created);
-        case Kind::Real: {
-            rc = target.Add(XpIniType::Real, 0, &created);
-            if (!created) return rc;
-            const double real = XpIniReadRealText(ElementText(document, value, &length));
-            return real != 0.0 ? created->SetReal(real) : rc;
-        }
-        case Kind::Data: {
-            rc = target.Add(XpIniType::MemChunk, 0, &created);
-            if (!created) return rc;
-            const XpChar* text = ElementText(document, value, &length);
-            StoreData(text, length, *created);
-            return rc;
-        }
-        case Kind::Date: {
-            rc = target.Add(XpIniType::Date, 0, &created);
-            if (!created) return rc;
-            const XpChar* text = ElementText(document, value, &length);
-            return StoreDate(text, length, *created);
-        }
-        case Kind::Array: {
-            rc = target.Add(XpIniType::Array, 0, &created);
-            if (!created) return rc;
-            auto& array = static_cast<XpIniArray&>(*created);
-            for (uint32_t item = document.FirstChild(value); item != kXpXmlNone; item = document.NextSibling(item))
-                if (document.Kind(item) != XpXmlKind::Comment) ReadValue(document, item, Target(array));
-            return rc;
-        }
-        case Kind::Dict:
-            rc = target.Add(XpIniType::Dict, 0, &created);
-            if (!created) return rc;
-            return ReadDict(document, value, static_cast<XpIniDict&>(*created));
-        case Kind::Comment:
-            return XpRc::Ok;
-        default:
-            return XpRc::PlistUnexpected;
-    }
-}
+// Reads one document. Keys repeat across the dictionaries of a document (every section
+// of a string file has the same ones): each key's text is made once and shared by its
+// entries, which spares two allocations per entry.
+class Reader {
+public:
+    explicit Reader(const XpXmlDocument& document) : m_document(document) {}
 
-XpResult ReadDict(const XpXmlDocument& document, uint32_t element, XpIniDict& dict)
-{
-    uint32_t child = NextNonComment(document, document.FirstChild(element));
-    while (child != kXpXmlNone) {
-        if (Classify(document, child) != Kind::Key) return XpRc::PlistUnexpected;
+    XpResult ReadRoot(XpIniDict& dict)
+    {
+        const uint32_t root = m_document.Root();
+        if (root == kXpXmlNone) return XpRc::PlistFailed;
+        if (Classify(m_document, root) != Kind::Plist) return XpRc::PlistUnexpected;
+        for (uint32_t child = m_document.FirstChild(root); child != kXpXmlNone; child = m_document.NextSibling(child))
+            if (Classify(m_document, child) == Kind::Dict) return ReadDict(child, dict);
+        return XpRc::PlistUnexpected;
+    }
+
+private:
+    static constexpr size_t kMaxSharedKeys = 4096;
+
+    // Where a value goes: under a key of a dictionary, or at the end of an array.
+    struct Target {
+        XpIniDict* dict;
+        const XpChar* key;
+        uint32_t keyLength;
+        XpIniArray* array;
+    };
+
+    // Creates the element; *created is the new element when the result is 0, else null.
+    XpResult Add(const Target& target, uint32_t type, XpIniInitial initial, XpIniElement** created)
+    {
+        *created = nullptr;
+        if (target.array) {
+            const XpResult rc = target.array->InsertNewAt(target.array->Count(), type, initial);
+            if (rc == XpRc::Ok) *created = target.array->GetAt(target.array->Count() - 1);
+            return rc;
+        }
+        const std::basic_string_view<XpChar> key(target.key, target.keyLength);
+        const XpString* shared = key.find(XP_T('/')) == key.npos ? SharedKey(key) : nullptr;
+        if (shared) return target.dict->AddNewUnder(*shared, type, initial, created);
+        // A key with "/" names an entry further down (or nothing).
+        const XpResult rc = target.dict->AddNew(target.key, type, initial);
+        if (rc == XpRc::Ok) *created = target.dict->Find(target.key);
+        return rc;
+    }
+
+    // The key's one string of this document; null when it cannot be had.
+    const XpString* SharedKey(std::basic_string_view<XpChar> key)
+    {
+        const auto found = m_keys.find(key);
+        if (found != m_keys.end()) return &found->second;
+        if (m_keys.size() >= kMaxSharedKeys) return nullptr;
+        XpString text(key.data(), static_cast<int32_t>(key.size()));
+        if (static_cast<size_t>(text.GetLength()) != key.size()) return nullptr;
+        try {
+            return &m_keys.emplace(key, text).first->second;
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+
+    XpResult ReadValue(uint32_t value, const Target& target)
+    {
+        const Kind kind = Classify(m_document, value);
         uint32_t length = 0;
-        const XpChar* key = ElementText(document, child, &length);
-        if (length == 0) return XpRc::PlistUnexpected;
-        const uint32_t value = NextNonComment(document, document.NextSibling(child));
-        if (value == kXpXmlNone) break;  // a key without a value is dropped
-        ReadValue(document, value, Target(dict, key));
-        child = NextNonComment(document, document.NextSibling(value));
+        XpIniElement* created = nullptr;
+        XpResult rc = XpRc::Ok;
+        switch (kind) {
+            case Kind::Integer:
+                return Add(target, XpIniType::Int, XpIniReadInt64(ElementText(m_document, value, &length)), &created);
+            case Kind::String:
+                return Add(target, XpIniType::String, ElementText(m_document, value, &length), &created);
+            case Kind::True:
+            case Kind::False:
+                return Add(target, XpIniType::Bool, kind == Kind::True ? 1 : 0, &created);
+            case Kind::Real: {
+                rc = Add(target, XpIniType::Real, 0, &created);
+                if (!created) return rc;
+                const double real = XpIniReadRealText(ElementText(m_document, value, &length));
+                return real != 0.0 ? created->SetReal(real) : rc;
+            }
+            case Kind::Data: {
+                rc = Add(target, XpIniType::MemChunk, 0, &created);
+                if (!created) return rc;
+                const XpChar* text = ElementText(m_document, value, &length);
+                StoreData(text, length, *created);
+                return rc;
+            }
+            case Kind::Date: {
+                rc = Add(target, XpIniType::Date, 0, &created);
+                if (!created) return rc;
+                const XpChar* text = ElementText(m_document, value, &length);
+                return StoreDate(text, length, *created);
+            }
+            case Kind::Array: {
+                rc = Add(target, XpIniType::Array, 0, &created);
+                if (!created) return rc;
+                auto& array = static_cast<XpIniArray&>(*created);
+                for (uint32_t item = m_document.FirstChild(value); item != kXpXmlNone;
+                     item = m_document.NextSibling(item))
+                    if (m_document.Kind(item) != XpXmlKind::Comment)
+                        ReadValue(item, Target{nullptr, nullptr, 0, &array});
+                return rc;
+            }
+            case Kind::Dict:
+                rc = Add(target, XpIniType::Dict, 0, &created);
+                if (!created) return rc;
+                return ReadDict(value, static_cast<XpIniDict&>(*created));
+            case Kind::Comment:
+                return XpRc::Ok;
+            default:
+                return XpRc::PlistUnexpected;
+        }
     }
-    return XpRc::Ok;
-}
 
-XpResult ReadRoot(const XpXmlDocument& document, XpIniDict& dict)
-{
-    const uint32_t root = document.Root();
-    if (root == kXpXmlNone) return XpRc::PlistFailed;
-    if (Classify(document, root) != Kind::Plist) return XpRc::PlistUnexpected;
-    for (uint32_t child = document.FirstChild(root); child != kXpXmlNone; child = document.NextSibling(child))
-        if (Classify(document, child) == Kind::Dict) return ReadDict(document, child, dict);
-    return XpRc::PlistUnexpected;
-}
+    XpResult ReadDict(uint32_t element, XpIniDict& dict)
+    {
+        uint32_t child = NextNonComment(m_document, m_document.FirstChild(element));
+        while (child != kXpXmlNone) {
+            if (Classify(m_document, child) != Kind::Key) return XpRc::PlistUnexpected;
+            uint32_t length = 0;
+            const XpChar* key = ElementText(m_document, child, &length);
+            if (length == 0) return XpRc::PlistUnexpected;
+            const uint32_t value = NextNonComment(m_document, m_document.NextSibling(child));
+            if (value == kXpXmlNone) break;  // a key without a value is dropped
+            ReadValue(value, Target{&dict, key, length, nullptr});
+            child = NextNonComment(m_document, m_document.NextSibling(value));
+        }
+        return XpRc::Ok;
+    }
+
+    const XpXmlDocument& m_document;
+    std::unordered_map<std::basic_string_view<XpChar>, XpString> m_keys;
+};
 
 }  // namespace
 
 XpResult XpIniReadDocument(const XpXmlDocument& document, XpIniDict& dict)
 {
     try {
-        return ReadRoot(document, dict);
+        return Reader(document).ReadRoot(dict);
     } catch (const std::bad_alloc&) {
         return XpRc::OutOfMemory;
     }
