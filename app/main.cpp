@@ -1,8 +1,9 @@
 // Kestrow: the network updater of the Vimbly photo and video browser.
 //
 // Until the update stages exist, the main job walks the part of the flow that the
-// foundation already carries: it prepares the work directory below the temporary folder,
-// writes and reads back a version file there as the pre-check will read the host
+// foundation already carries: it loads the localized string file beside the program and
+// checks the application's name in it, prepares the work directory below the temporary
+// folder, writes and reads back a version file there as the pre-check will read the host
 // product's, and cleans the work directory up as the end of an update does.
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "foundation/files/XpFile.h"
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
+#include "foundation/strings/SfStringsManagerKeeper.h"
 #include "foundation/text/XpString.h"
 #include "foundation/time/XpDateTime.h"
 
@@ -35,9 +37,29 @@ XpString Describe(const XpChar* what, XpResult rc)
     return text;
 }
 
+// The string file beside the program must load and name the application.
+bool LoadStrings()
+{
+    const XpString path = GetModuleSiblingPath(XpString(XP_T("KestrowStrings.xml")));
+    const XpResult rc = SfStringsManagerKeeper::Initialize({path});
+    if (rc != XpRc::Ok) {
+        Say(Describe(XP_T("Load KestrowStrings.xml"), rc));
+        return false;
+    }
+    const XpString name = SfStringsManagerKeeper::GetString(XP_T("US/ApplicationName"));
+    if (!(name == XpString(XP_T("Vimbly Updater")))) {
+        Say(XpString(XP_T("The string file could not name the application.")));
+        return false;
+    }
+    Say(name);
+    return true;
+}
+
 int RunMainJob()
 {
-    Say(XpString(XP_T("Vimbly Updater")));
+    const bool loaded = LoadStrings();
+    delete SfStringsManagerKeeper::GetInstance();
+    if (!loaded) return 0;
 
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (XpDateTime::Now().GetFields(&year, &month, &day, &hour, &minute, &second, nullptr)) {

@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
   libcurl4-openssl-dev libssl-dev libxml2-dev libgtk-3-dev
-  openssl osslsigncode python3 hyperfine
+  openssl osslsigncode python3 hyperfine locales
 )
 
 missing=()
@@ -25,4 +25,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo DEBIAN_FRONTEND=noninteractive)
   "${sudo_cmd[@]}" apt-get update -q
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal point is a comma, for the tests of number texts.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${as_root[@]}" locale-gen
 fi
