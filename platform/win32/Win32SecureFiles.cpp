@@ -428,8 +428,16 @@ uint32_t XpPlatformDeleteAt(XpFolderHandle parent, const XpChar* name)
         if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic))
             return CloseWith(handle, LastError());
     }
-    if (SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition))
-        return CloseWith(handle, XpWinError::Success);
+    if (SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)) {
+        // Wine carries the delete out through the file's path when the handle closes: a
+        // folder swapped for a link since the check would redirect it. Looked at once more
+        // just before the close, such a handle gives its delete back. (Windows deletes
+        // the file the handle names; there this changes nothing.)
+        if (Inspect(handle, state, name, nullptr) == XpWinError::Success) return CloseWith(handle, XpWinError::Success);
+        FILE_DISPOSITION_INFO keep{FALSE};
+        SetFileInformationByHandle(handle, FileDispositionInfo, &keep, sizeof keep);
+        return CloseWith(handle, XpWinError::StoppedOnSymlink);
+    }
     rc = LastError();
     if (readOnly) {
         basic.FileAttributes = attributes;
