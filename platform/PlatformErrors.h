@@ -38,6 +38,10 @@ inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FilenameExcedRange = 206;
 inline constexpr uint32_t FileInvalid = 1006;
 inline constexpr uint32_t NotSupported = 50;
+inline constexpr uint32_t BadPathname = 161;
+inline constexpr uint32_t MoreData = 234;
+inline constexpr uint32_t BadDb = 1009;  // the registry's store does not parse
+inline constexpr uint32_t KeyDeleted = 1018;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.
