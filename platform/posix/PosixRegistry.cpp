@@ -171,7 +171,7 @@ uint32_t XpPlatformRegSetValue(XpRegKey key, const XpChar* name, uint32_t type, 
     if (size > 0) value.data.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     return XpPosixChangeHive(opened.file, opened.hive, [&](XpHiveModel& model, bool* changed) {
         if (!model.KeyExists(opened.path)) return XpWinError::KeyDeleted;
-        model.SetValue(opened.path, std::move(value));
+        model.SetValue(opened.path, value);
         *changed = true;
         return XpWinError::Success;
     });

@@ -97,7 +97,7 @@ bool IsRacy(const struct stat& info)
 {
     struct timespec now {};
     clock_gettime(CLOCK_REALTIME, &now);
-    return info.st_mtim.tv_sec + kRacySeconds >= now.tv_sec || info.st_ctim.tv_sec + kRacySeconds >= now.tv_sec;
+    return info.st_mtim.tv_sec + kRacySeconds >= now.tv_sec;
 }
 
 // Reads the whole file. A missing file gives an empty image and *exists false.
@@ -170,8 +170,9 @@ uint32_t MakeFolders(const std::string& path, mode_t mode)
     return XpWinError::Success;
 }
 
-// Writes the new text beside the hive and renames it over the hive, then makes the
-// rename itself durable.
+// Writes the new text beside the hive, flushes it and renames it over the hive: after a
+// crash the hive is the old file or the new one, whole. The folder is not flushed: as
+// with the Windows registry's lazy flush, the last change may be lost, never torn.
 uint32_t ReplaceFile(const std::string& file, const std::string& bytes, mode_t mode)
 {
     const std::string temporary = file + ".tmp";
@@ -179,19 +180,11 @@ uint32_t ReplaceFile(const std::string& file, const std::string& bytes, mode_t m
     if (fd < 0) return XpPosixWinError(errno, temporary);
     uint32_t rc = WriteAll(fd, bytes);
     if (rc == 0 && fchmod(fd, mode) != 0) rc = XpPosixWinError(errno);
-    if (rc == 0 && fsync(fd) != 0) rc = XpPosixWinError(errno);
+    if (rc == 0 && fdatasync(fd) != 0) rc = XpPosixWinError(errno);
     if (close(fd) != 0 && rc == 0) rc = XpPosixWinError(errno);
     if (rc == 0 && rename(temporary.c_str(), file.c_str()) != 0) rc = XpPosixWinError(errno, file);
-    if (rc != 0) {
-        unlink(temporary.c_str());
-        return rc;
-    }
-    const int folder = open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
-    }
-    return XpWinError::Success;
+    if (rc != 0) unlink(temporary.c_str());
+    return rc;
 }
 
 }  // namespace
@@ -241,11 +234,19 @@ uint32_t XpPosixReadHive(const std::string& file, XpPosixHive hive, std::shared_
 
 uint32_t XpPosixChangeHive(const std::string& file, XpPosixHive hive, const XpPosixHiveChange& change)
 {
-    const mode_t folderMode = hive == XpPosixHive::Machine ? 0755 : 0700;
-    uint32_t rc = MakeFolders(FolderOf(file), folderMode);
-    if (rc != 0) return rc;
     const std::string lockName = file + ".lock";
-    const int lock = open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int lock = open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    uint32_t rc = 0;
+    if (lock < 0 && errno == ENOENT) {
+        // No folder yet, so no hive: only a change that writes makes the folder.
+        XpHiveModel empty;
+        bool changed = false;
+        rc = change(empty, &changed);
+        if (rc != 0 || !changed) return rc;
+        rc = MakeFolders(FolderOf(file), hive == XpPosixHive::Machine ? 0755 : 0700);
+        if (rc != 0) return rc;
+        lock = open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    }
     if (lock < 0) return XpPosixWinError(errno, lockName);
     while (flock(lock, LOCK_EX) != 0) {
         if (errno != EINTR) {

@@ -26,7 +26,9 @@ const XpHiveCodec& XpPosixHiveCodec();
 uint32_t XpPosixReadHive(const std::string& file, XpPosixHive hive, std::shared_ptr<const XpHiveImage>* image);
 
 // A change to a hive's model: sets *changed when the file must be written; a result
-// other than 0 leaves the file as it was and is passed on.
+// other than 0 leaves the file as it was and is passed on. It may be called twice (first
+// on an empty model when the hive's folder does not exist yet), so it must not consume
+// what it captures.
 using XpPosixHiveChange = std::function<uint32_t(XpHiveModel& model, bool* changed)>;
 
 // Under the hive's advisory lock (a "<hive>.lock" file beside it, so that readers never

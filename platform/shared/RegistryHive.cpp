@@ -354,29 +354,29 @@ XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, c
     if (m_bytes >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         if (m_bytes % 2 != 0) return;
         m_encoding = XpHiveEncoding::Utf16;
-        Index(m_storage.data(), 1, m_bytes / 2);
-        return;
+        m_valid = Index(m_storage.data(), 1, m_bytes / 2);
+    } else {
+        const std::size_t begin = (m_bytes >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
+        m_encoding = XpHiveEncoding::Utf8;
+        m_valid = Index(bytes, begin, m_bytes);
     }
-    const std::size_t begin = (m_bytes >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
-    m_encoding = XpHiveEncoding::Utf8;
-    Index(bytes, begin, m_bytes);
+    if (!m_valid) m_sections.clear();
 }
 
 template <class U>
-void XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
+bool XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
 {
-    m_begin = begin;
-    m_end = end;
     Cursor<U> c{text, begin, end};
     if (!FirstLineIs(text, begin, end, kVersion5, &c.pos)) {
-        if (sizeof(U) != 1 || begin != 0 || !FirstLineIs(text, begin, end, kVersion4, &c.pos)) return;
+        if (sizeof(U) != 1 || begin != 0 || !FirstLineIs(text, begin, end, kVersion4, &c.pos)) return false;
         m_encoding = XpHiveEncoding::Ansi;
     }
     const Decoder decoder{m_encoding, &m_codec};
+    // Any line that does not parse rejects the whole file (the caller drops the sections).
     while (!c.AtEnd()) {
         c.SkipBlanks();
         if (c.AtLineEnd()) {
-            if (!c.EndLine()) break;
+            if (!c.EndLine()) return false;
             continue;
         }
         const uint32_t u = c.Peek();
@@ -392,13 +392,13 @@ void XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
             std::size_t close = lineEnd;
             while (close > c.pos && (text[close - 1] == ' ' || text[close - 1] == '\t' || text[close - 1] == '\r'))
                 --close;
-            if (close < c.pos + 2 || text[close - 1] != ']') break;
+            if (close < c.pos + 2 || text[close - 1] != ']') return false;
             const std::size_t open = c.pos + 1, stop = close - 1;
             std::size_t separator = open;
             while (separator < stop && text[separator] != '\\') ++separator;
             if (!IsRootName(text + open, separator - open, m_root.name) &&
                 !IsRootName(text + open, separator - open, m_root.shortName))
-                break;
+                return false;
             Section section{stop, 0, 0, 0, true};
             if (separator < stop) {
                 section.pathBegin = separator + 1;
@@ -409,21 +409,18 @@ void XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
                     if (text[i] == '\\' && text[i - 1] == '\\') canonical = false;
                     if (static_cast<uint32_t>(text[i]) >= 0x80) section.ascii = false;
                 }
-                if (!canonical) break;
+                if (!canonical) return false;
             }
             c.pos = lineEnd < end ? lineEnd + 1 : lineEnd;
             section.bodyBegin = c.pos;
             m_sections.push_back(section);
             continue;
         }
-        if (m_sections.empty() || !ParseName<U>(c, decoder, nullptr) || !ParseData<U>(c, decoder, nullptr)) break;
-    }
-    if (!c.AtEnd()) {
-        m_sections.clear();
-        return;
+        if (m_sections.empty() || !ParseName<U>(c, decoder, nullptr) || !ParseData<U>(c, decoder, nullptr))
+            return false;
     }
     if (!m_sections.empty()) m_sections.back().bodyEnd = end;
-    m_valid = true;
+    return true;
 }
 
 template <class U>

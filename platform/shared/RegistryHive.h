@@ -87,8 +87,9 @@ private:
         bool ascii;  // the path holds 7-bit units only (so units compare one to one)
     };
 
+    // False when any line does not parse.
     template <class U>
-    void Index(const U* text, std::size_t begin, std::size_t end);
+    bool Index(const U* text, std::size_t begin, std::size_t end);
     template <class U>
     bool SectionMatches(const U* text, const Section& section, const XpPlatformString& path, bool below) const;
     template <class U>
@@ -104,7 +105,5 @@ private:
     XpHiveCodec m_codec;
     XpHiveEncoding m_encoding = XpHiveEncoding::Utf16;
     bool m_valid = false;
-    std::size_t m_begin = 0;  // first unit after the byte-order mark
-    std::size_t m_end = 0;
     std::vector<Section> m_sections;
 };
