@@ -105,7 +105,8 @@ struct Cursor {
 };
 
 // At the opening quote: reads to the closing one; "\\" and "\"" are the only escapes.
-// out (when not null) gets the text.
+// Text holds no line break and no NUL (names are handed around NUL-terminated). out
+// (when not null) gets the text.
 template <class U>
 bool ParseQuoted(Cursor<U>& c, const Decoder& decoder, XpPlatformString* out)
 {
@@ -116,7 +117,7 @@ bool ParseQuoted(Cursor<U>& c, const Decoder& decoder, XpPlatformString* out)
         if (c.pos >= c.end) return false;
         const U u = c.text[c.pos];
         if (u == '"') break;
-        if (u == '\n') return false;
+        if (u == '\n' || u == 0) return false;
         if (u == '\\') {
             if (c.pos + 1 >= c.end || (c.text[c.pos + 1] != '\\' && c.text[c.pos + 1] != '"')) return false;
             escaped = true;
@@ -403,10 +404,10 @@ bool XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
             if (separator < stop) {
                 section.pathBegin = separator + 1;
                 section.pathLength = stop - section.pathBegin;
-                // Names are never empty: no "\\" inside, none at the end.
+                // Names are never empty (no "\\" inside, none at the end) and hold no NUL.
                 bool canonical = section.pathLength > 0 && text[stop - 1] != '\\';
                 for (std::size_t i = section.pathBegin; canonical && i < stop; ++i) {
-                    if (text[i] == '\\' && text[i - 1] == '\\') canonical = false;
+                    if ((text[i] == '\\' && text[i - 1] == '\\') || text[i] == 0) canonical = false;
                     if (static_cast<uint32_t>(text[i]) >= 0x80) section.ascii = false;
                 }
                 if (!canonical) return false;
