@@ -1,5 +1,8 @@
 #include "platform/shared/RegistryHive.h"
 
+#include <bit>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "platform/PlatformErrors.h"
@@ -268,13 +271,84 @@ bool SameAscii(const char16_t* a, const char* b, std::size_t length)
     return b[length] == 0;
 }
 
+template <class U>
+bool StartsWithAscii(const U* text, const std::string& ascii)
+{
+    if constexpr (sizeof(U) == 1) {
+        return std::memcmp(text, ascii.data(), ascii.size()) == 0;
+    } else {
+        for (std::size_t i = 0; i < ascii.size(); ++i)
+            if (text[i] != static_cast<unsigned char>(ascii[i])) return false;
+        return true;
+    }
+}
+
+// XpHiveFoldCase with the ASCII case inline: nearly every name is ASCII.
+uint32_t Fold(uint32_t unit)
+{
+    if (unit < 0x80) return unit - 'a' < 26u ? unit - 0x20 : unit;
+    return static_cast<uint16_t>(XpHiveFoldCase(static_cast<XpChar>(unit)));
+}
+
+// The key of a path in the table of sections. An ASCII path: its bytes with bit 5
+// cleared (so letters of either case meet), eight to a word, the last word filled with
+// 'A'; any other path: its units folded to upper case, four 16-bit units to a word.
+// Words are mixed one by one, then with the length. A clash only costs a comparison.
+constexpr uint64_t kKeyStart = 0xCBF29CE484222325ull;
+constexpr uint64_t kKeyFold = 0xDFDFDFDFDFDFDFDFull;
+constexpr uint64_t kKeyPad = 0x41;
+
+uint64_t KeyStep(uint64_t key, uint64_t word)
+{
+    return std::rotl(key ^ (word * 0x9FB21C651E98DF25ull), 23);
+}
+
+uint64_t KeyEnd(uint64_t key, std::size_t length)
+{
+    key ^= length * 0x9E3779B97F4A7C15ull;
+    key ^= key >> 29;
+    key *= 0xBF58476D1CE4E5B9ull;
+    return key ^ (key >> 32);
+}
+
+// Folds in the units from i on, eight bytes at a time, the last word filled.
+template <class U>
+uint64_t AsciiKeyTail(uint64_t key, const U* units, std::size_t i, std::size_t count)
+{
+    for (; i < count; i += 8) {
+        uint64_t word = 0;
+        for (std::size_t lane = 0; lane < 8; ++lane)
+            word |= (i + lane < count ? static_cast<uint64_t>(units[i + lane]) & 0xFF : kKeyPad) << (8 * lane);
+        key = KeyStep(key, word & kKeyFold);
+    }
+    return key;
+}
+
+template <class U>
+uint64_t PathKey(const U* units, std::size_t count)
+{
+    uint32_t all = 0;
+    for (std::size_t i = 0; i < count; ++i) all |= static_cast<uint32_t>(units[i]);
+    if (all < 0x80) return KeyEnd(AsciiKeyTail(kKeyStart, units, 0, count), count);
+    uint64_t key = kKeyStart;
+    for (std::size_t i = 0; i < count; i += 4) {
+        uint64_t word = 0;
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            const uint64_t unit = i + lane < count ? Fold(static_cast<uint32_t>(units[i + lane])) : 'A';
+            word |= unit << (16 * lane);
+        }
+        key = KeyStep(key, word);
+    }
+    return KeyEnd(key, count);
+}
+
 // The root name of a header, compared without regard to case.
 template <class U>
 bool IsRootName(const U* text, std::size_t length, const XpChar* name)
 {
     std::size_t i = 0;
     for (; i < length && name[i] != 0; ++i)
-        if (XpHiveFoldCase(static_cast<XpChar>(text[i])) != XpHiveFoldCase(name[i])) return false;
+        if (Fold(static_cast<uint32_t>(text[i])) != Fold(static_cast<uint16_t>(name[i]))) return false;
     return i == length && name[i] == 0;
 }
 
@@ -289,6 +363,283 @@ bool FirstLineIs(const U* text, std::size_t begin, std::size_t end, const char* 
     std::size_t length = 0;
     while (word[length] != 0) ++length;
     return stop - begin == length && SameAscii(text + begin, word, length);
+}
+
+// Where the line that begins at pos ends: its LF, or the end.
+template <class U>
+std::size_t FindLineEnd(const U* text, std::size_t pos, std::size_t end)
+{
+    if constexpr (sizeof(U) == 1) {
+        const void* found = std::memchr(text + pos, '\n', end - pos);
+        return found != nullptr ? static_cast<std::size_t>(static_cast<const U*>(found) - text) : end;
+    } else {
+        while (pos < end && text[pos] != '\n') ++pos;
+        return pos;
+    }
+}
+
+// Classes of the units below 256, for the quick checks.
+constexpr uint32_t kNotHex = 1;  // not a hexadecimal digit
+
+struct UnitClasses {
+    uint8_t of[256];
+};
+
+constexpr UnitClasses MakeUnitClasses()
+{
+    UnitClasses classes{};
+    for (int u = 0; u < 256; ++u) {
+        const bool hex = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        classes.of[u] = static_cast<uint8_t>(hex ? 0 : kNotHex);
+    }
+    return classes;
+}
+
+constexpr UnitClasses kUnitClasses = MakeUnitClasses();
+
+template <class U>
+uint32_t ClassOf(U unit)
+{
+    const uint32_t u = static_cast<uint32_t>(unit);
+    return u < 256 ? kUnitClasses.of[u] : kNotHex;
+}
+
+// Sixteen bytes of units compared at once (the compilers' vector extensions, which
+// both targets' compilers have).
+typedef uint8_t ByteLanes __attribute__((vector_size(16)));
+typedef uint16_t UnitLanes __attribute__((vector_size(16)));
+
+template <class U>
+struct LanesOf {
+    using Type = ByteLanes;
+};
+template <>
+struct LanesOf<char16_t> {
+    using Type = UnitLanes;
+};
+
+// The first unit at or after i that is '"', '\\' or below 0x20 (so LF, NUL and the
+// other control characters), or end.
+template <class U>
+std::size_t FindQuoteStop(const U* text, std::size_t i, std::size_t end)
+{
+    using Lanes = typename LanesOf<U>::Type;
+    constexpr std::size_t kLanes = 16 / sizeof(U);
+    for (; i + kLanes <= end; i += kLanes) {
+        Lanes units;
+        std::memcpy(&units, text + i, 16);
+        const auto hits = (units == '"') | (units == '\\') | (units < 0x20);
+        uint64_t halves[2];
+        std::memcpy(halves, &hits, 16);
+        if ((halves[0] | halves[1]) == 0) continue;
+        const int bit = halves[0] != 0 ? std::countr_zero(halves[0]) : 64 + std::countr_zero(halves[1]);
+        return i + static_cast<std::size_t>(bit) / (8 * sizeof(U));
+    }
+    while (i < end && text[i] != '"' && text[i] != '\\' && static_cast<uint32_t>(text[i]) >= 0x20) ++i;
+    return i;
+}
+
+typedef uint8_t EightBytes __attribute__((vector_size(8)));
+
+// The units of a key path from a header, sixteen bytes at a time: false when a name is
+// empty or holds a NUL; *ascii tells whether every unit is below 0x80, and *key is the
+// path's key when it is.
+template <class U>
+bool CheckPath(const U* text, std::size_t begin, std::size_t end, bool* ascii, uint64_t* key)
+{
+    using Lanes = typename LanesOf<U>::Type;
+    constexpr std::size_t kLanes = 16 / sizeof(U);
+    if (begin == end || text[begin] == '\\' || text[end - 1] == '\\') return false;
+    Lanes units, next;
+    decltype(units == units) bad{};
+    Lanes all{};
+    uint64_t hash = kKeyStart;
+    std::size_t i = begin;
+    for (; i + kLanes < end; i += kLanes) {
+        std::memcpy(&units, text + i, 16);
+        std::memcpy(&next, text + i + 1, 16);
+        bad |= (units == 0) | ((units == '\\') & (next == '\\'));
+        all |= units;
+        uint64_t words[2];
+        if constexpr (sizeof(U) == 1) {
+            std::memcpy(words, &units, 16);
+            hash = KeyStep(KeyStep(hash, words[0] & kKeyFold), words[1] & kKeyFold);
+        } else {
+            const EightBytes bytes = __builtin_convertvector(units, EightBytes);
+            std::memcpy(words, &bytes, 8);
+            hash = KeyStep(hash, words[0] & kKeyFold);
+        }
+    }
+    uint64_t lanes[2];
+    std::memcpy(lanes, &bad, 16);
+    uint32_t tail = 0, high = 0;
+    for (std::size_t j = i; j < end; ++j) {
+        const uint32_t unit = static_cast<uint32_t>(text[j]);
+        tail |= static_cast<uint32_t>(unit == 0) | static_cast<uint32_t>(unit == '\\' && text[j - 1] == '\\');
+        high |= unit;
+    }
+    for (std::size_t lane = 0; lane < kLanes; ++lane) high |= static_cast<uint32_t>(all[lane]);
+    if ((lanes[0] | lanes[1]) != 0 || tail != 0) return false;
+    *ascii = high < 0x80;
+    *key = KeyEnd(AsciiKeyTail(hash, text + begin, i - begin, end - begin), end - begin);
+    return true;
+}
+
+bool IsBlankUnit(uint32_t unit)
+{
+    return unit == ' ' || unit == '\t';
+}
+
+// The end of a line as EndLine reads it: blanks, an optional CR, then LF or the end of
+// the text; *next is where the following line begins.
+template <class U>
+bool IsLineEnd(const U* text, std::size_t i, std::size_t end, std::size_t* next)
+{
+    while (i < end && IsBlankUnit(static_cast<uint32_t>(text[i]))) ++i;
+    if (i < end && text[i] == '\r') ++i;
+    if (i < end && text[i] != '\n') return false;
+    *next = i < end ? i + 1 : end;
+    return true;
+}
+
+// From an opening quote past the closing one, the only escapes being "\\" and "\"",
+// looking closer only at the units that may need it. False at a LF, a NUL, another
+// escape or the end.
+// One bit per lane (the lowest for the first) of a comparison's result.
+template <class U>
+uint32_t LaneBits(const void* result)
+{
+    uint64_t halves[2];
+    std::memcpy(halves, result, 16);
+    if constexpr (sizeof(U) == 1) {
+        const auto pack = [](uint64_t half) {
+            return static_cast<uint32_t>(((half & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56);
+        };
+        return pack(halves[0]) | pack(halves[1]) << 8;
+    } else {
+        const auto pack = [](uint64_t half) {
+            return static_cast<uint32_t>(((half & 0x8000800080008000ull) * 0x0000200040008001ull) >> 60);
+        };
+        return pack(halves[0]) | pack(halves[1]) << 4;
+    }
+}
+
+template <class U>
+bool SkipQuoted(const U* text, std::size_t* at, std::size_t end)
+{
+    using Lanes = typename LanesOf<U>::Type;
+    constexpr std::size_t kLanes = 16 / sizeof(U);
+    std::size_t i = *at + 1;
+    // Sixteen bytes at a time, looking only at the units that may need it.
+    while (i + kLanes <= end) {
+        Lanes units;
+        std::memcpy(&units, text + i, 16);
+        const auto hits = (units == '"') | (units == '\\') | (units < 0x20);
+        std::size_t next = i + kLanes;
+        for (uint32_t stops = LaneBits<U>(&hits); stops != 0; stops &= stops - 1) {
+            const std::size_t lane = static_cast<std::size_t>(std::countr_zero(stops));
+            const std::size_t pos = i + lane;
+            if (text[pos] == '"') {
+                *at = pos + 1;
+                return true;
+            }
+            if (text[pos] == '\n' || text[pos] == 0) return false;
+            if (text[pos] != '\\') continue;  // another control character: text like any other
+            if (pos + 1 >= end || (text[pos + 1] != '\\' && text[pos + 1] != '"')) return false;
+            // The escaped unit is text.
+            if (lane + 1 < kLanes) {
+                stops &= ~(uint32_t{1} << (lane + 1));
+            } else {
+                next = pos + 2;
+            }
+        }
+        i = next;
+    }
+    for (; i < end; ++i) {
+        if (text[i] == '"') {
+            *at = i + 1;
+            return true;
+        }
+        if (text[i] == '\n' || text[i] == 0) return false;
+        if (text[i] == '\\') {
+            if (i + 1 >= end || (text[i + 1] != '\\' && text[i + 1] != '"')) return false;
+            ++i;
+        }
+    }
+    return false;
+}
+
+// Hexadecimal pairs each followed by a comma, a window of whole ones at a time; where
+// the next one is not such a pair.
+template <class U>
+std::size_t SkipHexTriples(const U* text, std::size_t i, std::size_t end)
+{
+    using Lanes = typename LanesOf<U>::Type;
+    constexpr std::size_t kLanes = 16 / sizeof(U);
+    constexpr std::size_t kWindow = kLanes / 3 * 3;
+    constexpr uint32_t kCommas = sizeof(U) == 1 ? 0x4924 : 0x24;  // lanes 2, 5, 8, 11, 14
+    constexpr uint32_t kWanted = (1u << kWindow) - 1;
+    for (; i + kLanes <= end; i += kWindow) {
+        Lanes units;
+        std::memcpy(&units, text + i, 16);
+        const Lanes lower = units | 0x20;
+        const auto hex = ((units >= '0') & (units <= '9')) | ((lower >= 'a') & (lower <= 'f'));
+        const auto comma = units == ',';
+        const uint32_t good = (LaneBits<U>(&hex) & ~kCommas) | (LaneBits<U>(&comma) & kCommas);
+        if ((good & kWanted) != kWanted) break;
+    }
+    while (i + 3 <= end && ((ClassOf(text[i]) | ClassOf(text[i + 1])) & kNotHex) == 0 && text[i + 2] == ',') i += 3;
+    return i;
+}
+
+template <class U>
+bool IsHexPair(const U* text, std::size_t i)
+{
+    return ((ClassOf(text[i]) | ClassOf(text[i + 1])) & kNotHex) == 0;
+}
+
+// A value line, from its name to its line end, in the plain forms that regedit writes,
+// read quickly: true with *next after its last line when it is one; false leaves the
+// line to the general parser, which decides.
+template <class U>
+bool SkipPlainValue(const U* text, std::size_t i, std::size_t end, std::size_t* next)
+{
+    if (text[i] == '@') {
+        ++i;
+    } else {
+        i = FindQuoteStop(text, i + 1, end);
+        if (i >= end || text[i] != '"') return false;
+        ++i;
+    }
+    if (i + 1 >= end || text[i] != '=') return false;
+    ++i;
+    if (text[i] == '"') return SkipQuoted(text, &i, end) && IsLineEnd(text, i, end, next);
+    if (text[i] == 'd') {
+        if (end - i < 7 || !SameAscii(text + i, "dword:", 6)) return false;
+        const std::size_t digits = i += 6;
+        while (i < end && i - digits < 8 && (ClassOf(text[i]) & kNotHex) == 0) ++i;
+        return i > digits && IsLineEnd(text, i, end, next);
+    }
+    if (end - i < 4 || text[i] != 'h' || text[i + 1] != 'e' || text[i + 2] != 'x') return false;
+    i += 3;
+    if (text[i] == '(') {
+        const std::size_t digits = ++i;
+        while (i < end && i - digits < 8 && (ClassOf(text[i]) & kNotHex) == 0) ++i;
+        if (i == digits || i >= end || text[i] != ')') return false;
+        ++i;
+    }
+    if (i >= end || text[i] != ':') return false;
+    ++i;
+    for (;;) {
+        i = SkipHexTriples(text, i, end);
+        if (i + 2 <= end && IsHexPair(text, i)) return IsLineEnd(text, i + 2, end, next);
+        if (i >= end || text[i] != '\\') return IsLineEnd(text, i, end, next);
+        // Continued after the blanks of the next line; an empty one is left to the
+        // general parser.
+        if (!IsLineEnd(text, i + 1, end, &i) || i >= end) return false;
+        while (i < end && IsBlankUnit(static_cast<uint32_t>(text[i]))) ++i;
+        if (i >= end || text[i] == '\r' || text[i] == '\n') return false;
+    }
 }
 
 }  // namespace
@@ -346,6 +697,8 @@ XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, c
                          const XpHiveCodec& codec)
     : m_storage(std::move(storage)), m_bytes(byteCount), m_root(root), m_codec(codec)
 {
+    for (const XpChar* c = root.name; *c != 0; ++c) m_rootPrefix += static_cast<char>(*c);
+    m_rootPrefix += '\\';
     if (m_bytes > m_storage.size() * 2) m_bytes = m_storage.size() * 2;
     if (m_bytes == 0) {
         m_valid = true;
@@ -361,100 +714,146 @@ XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, c
         m_encoding = XpHiveEncoding::Utf8;
         m_valid = Index(bytes, begin, m_bytes);
     }
-    if (!m_valid) m_sections.clear();
+    if (m_valid) {
+        BuildTable();
+    } else {
+        m_sections.clear();
+    }
 }
 
 template <class U>
 bool XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
 {
-    Cursor<U> c{text, begin, end};
-    if (!FirstLineIs(text, begin, end, kVersion5, &c.pos)) {
-        if (sizeof(U) != 1 || begin != 0 || !FirstLineIs(text, begin, end, kVersion4, &c.pos)) return false;
+    std::size_t pos = begin;
+    if (!FirstLineIs(text, begin, end, kVersion5, &pos)) {
+        if (sizeof(U) != 1 || begin != 0 || !FirstLineIs(text, begin, end, kVersion4, &pos)) return false;
         m_encoding = XpHiveEncoding::Ansi;
     }
     const Decoder decoder{m_encoding, &m_codec};
     // Any line that does not parse rejects the whole file (the caller drops the sections).
-    while (!c.AtEnd()) {
-        c.SkipBlanks();
-        if (c.AtLineEnd()) {
+    while (pos < end) {
+        std::size_t first = pos;
+        while (first < end && IsBlankUnit(static_cast<uint32_t>(text[first]))) ++first;
+        const uint32_t unit = first < end ? static_cast<uint32_t>(text[first]) : '\n';
+        Cursor<U> c{text, first, end};
+        if (unit == '"' || unit == '@') {
+            if (m_sections.empty()) return false;
+            if (SkipPlainValue(text, first, end, &pos)) continue;
+            if (!ParseName<U>(c, decoder, nullptr) || !ParseData<U>(c, decoder, nullptr)) return false;
+            pos = c.pos;
+            continue;
+        }
+        if (unit == '\r' || unit == '\n') {  // a blank line
             if (!c.EndLine()) return false;
+            pos = c.pos;
             continue;
         }
-        const uint32_t u = c.Peek();
-        if (u == ';') {
-            c.SkipLine();
-            continue;
-        }
-        if (u == '[') {
-            if (!m_sections.empty()) m_sections.back().bodyEnd = c.pos;
-            // The header's path runs to the last "]" of its line.
-            std::size_t lineEnd = c.pos;
-            while (lineEnd < end && text[lineEnd] != '\n') ++lineEnd;
-            std::size_t close = lineEnd;
-            while (close > c.pos && (text[close - 1] == ' ' || text[close - 1] == '\t' || text[close - 1] == '\r'))
-                --close;
-            if (close < c.pos + 2 || text[close - 1] != ']') return false;
-            const std::size_t open = c.pos + 1, stop = close - 1;
-            std::size_t separator = open;
-            while (separator < stop && text[separator] != '\\') ++separator;
-            if (!IsRootName(text + open, separator - open, m_root.name) &&
-                !IsRootName(text + open, separator - open, m_root.shortName))
-                return false;
-            Section section{stop, 0, 0, 0, true};
-            if (separator < stop) {
-                section.pathBegin = separator + 1;
-                section.pathLength = stop - section.pathBegin;
-                // Names are never empty (no "\\" inside, none at the end) and hold no NUL.
-                bool canonical = section.pathLength > 0 && text[stop - 1] != '\\';
-                for (std::size_t i = section.pathBegin; canonical && i < stop; ++i) {
-                    if ((text[i] == '\\' && text[i - 1] == '\\') || text[i] == 0) canonical = false;
-                    if (static_cast<uint32_t>(text[i]) >= 0x80) section.ascii = false;
-                }
-                if (!canonical) return false;
-            }
-            c.pos = lineEnd < end ? lineEnd + 1 : lineEnd;
-            section.bodyBegin = c.pos;
-            m_sections.push_back(section);
-            continue;
-        }
-        if (m_sections.empty() || !ParseName<U>(c, decoder, nullptr) || !ParseData<U>(c, decoder, nullptr))
-            return false;
+        const std::size_t lineEnd = FindLineEnd(text, first, end);
+        pos = lineEnd < end ? lineEnd + 1 : end;
+        if (unit == ';') continue;
+        if (unit != '[') return false;
+        if (!m_sections.empty()) m_sections.back().bodyEnd = first;
+        if (!IndexHeader(text, first, lineEnd)) return false;
+        m_sections.back().bodyBegin = pos;
     }
     if (!m_sections.empty()) m_sections.back().bodyEnd = end;
     return true;
 }
 
 template <class U>
+bool XpHiveImage::IndexHeader(const U* text, std::size_t open, std::size_t lineEnd)
+{
+    // The path runs to the last "]" of the line.
+    std::size_t close = lineEnd;
+    while (close > open && (text[close - 1] == ' ' || text[close - 1] == '\t' || text[close - 1] == '\r')) --close;
+    if (close < open + 2 || text[close - 1] != ']') return false;
+    const std::size_t rootBegin = open + 1, stop = close - 1;
+    // Mostly the root's name as written, then the separator.
+    std::size_t separator = rootBegin + m_rootPrefix.size() - 1;
+    if (stop - rootBegin < m_rootPrefix.size() || !StartsWithAscii(text + rootBegin, m_rootPrefix)) {
+        separator = rootBegin;
+        while (separator < stop && text[separator] != '\\') ++separator;
+        if (!IsRootName(text + rootBegin, separator - rootBegin, m_root.name) &&
+            !IsRootName(text + rootBegin, separator - rootBegin, m_root.shortName))
+            return false;
+    }
+    Section section{stop, 0, 0, 0, KeyEnd(kKeyStart, 0), true};
+    if (separator < stop) {
+        section.pathBegin = separator + 1;
+        section.pathLength = stop - section.pathBegin;
+        if (!CheckPath(text, section.pathBegin, stop, &section.ascii, &section.key)) return false;
+        if constexpr (sizeof(U) == 1) {
+            if (!section.ascii) {
+                const XpPlatformString path = SectionPath(text, section);
+                section.key = PathKey(path.data(), path.size());
+            }
+        } else if (!section.ascii) {
+            section.key = PathKey(text + section.pathBegin, section.pathLength);
+        }
+    }
+    m_sections.push_back(section);
+    return true;
+}
+
+template <class U>
+XpPlatformString XpHiveImage::SectionPath(const U* text, const Section& section) const
+{
+    XpPlatformString path;
+    Decode(Decoder{m_encoding, &m_codec}, text + section.pathBegin, section.pathLength, path);
+    return path;
+}
+
+template <class U>
 bool XpHiveImage::SectionMatches(const U* text, const Section& section, const XpPlatformString& path, bool below) const
 {
     const std::size_t n = path.size();
-    XpPlatformString decoded;
-    const XpChar* units = nullptr;
-    std::size_t length = section.pathLength;
-    if constexpr (sizeof(U) == 1) {
-        if (!section.ascii) {
-            Decode(Decoder{m_encoding, &m_codec}, text + section.pathBegin, section.pathLength, decoded);
-            units = decoded.data();
-            length = decoded.size();
-        }
+    if (sizeof(U) == 1 && !section.ascii) {
+        const XpPlatformString own = SectionPath(text, section);
+        if (below ? (own.size() <= n || (n > 0 && own[n] != '\\')) : own.size() != n) return false;
+        return XpHiveSameName(own.data(), path.data(), n);
     }
-    if (below
-            ? (length <= n || (n > 0 && (units ? units[n] : static_cast<XpChar>(text[section.pathBegin + n])) != '\\'))
-            : length != n)
+    if (below ? (section.pathLength <= n || (n > 0 && text[section.pathBegin + n] != '\\')) : section.pathLength != n)
         return false;
     for (std::size_t i = 0; i < n; ++i) {
-        const XpChar c = units ? units[i] : static_cast<XpChar>(text[section.pathBegin + i]);
-        if (c != path[i] && XpHiveFoldCase(c) != XpHiveFoldCase(path[i])) return false;
+        const uint32_t unit = static_cast<uint32_t>(text[section.pathBegin + i]);
+        if (unit != static_cast<uint16_t>(path[i]) && Fold(unit) != Fold(static_cast<uint16_t>(path[i]))) return false;
     }
     return true;
+}
+
+void XpHiveImage::BuildTable()
+{
+    std::size_t size = 16;
+    while (size < m_sections.size() * 2) size *= 2;
+    m_slots.assign(size, 0);
+    for (std::size_t i = 0; i < m_sections.size(); ++i) {
+        std::size_t slot = static_cast<std::size_t>(m_sections[i].key) & (size - 1);
+        while (m_slots[slot] != 0) slot = (slot + 1) & (size - 1);
+        m_slots[slot] = static_cast<uint32_t>(i + 1);
+    }
+}
+
+template <class U, class Visit>
+void XpHiveImage::ForEachSection(const U* text, const XpPlatformString& path, Visit visit) const
+{
+    if (m_slots.empty()) return;
+    const uint64_t key = PathKey(path.data(), path.size());
+    const std::size_t mask = m_slots.size() - 1;
+    // Sections of one path lie along its probe in file order.
+    for (std::size_t slot = static_cast<std::size_t>(key) & mask; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+        const Section& section = m_sections[m_slots[slot] - 1];
+        if (section.key == key && SectionMatches(text, section, path, false)) visit(section);
+    }
 }
 
 template <class U>
 bool XpHiveImage::Exists(const U* text, const XpPlatformString& path) const
 {
-    for (const Section& section : m_sections)
-        if (SectionMatches(text, section, path, false) || SectionMatches(text, section, path, true)) return true;
-    return false;
+    bool found = false;
+    ForEachSection(text, path, [&found](const Section&) { found = true; });
+    for (std::size_t i = 0; !found && i < m_sections.size(); ++i)
+        found = SectionMatches(text, m_sections[i], path, true);
+    return found;
 }
 
 template <class U>
@@ -466,8 +865,7 @@ bool XpHiveImage::Find(const U* text, const XpPlatformString& path, const XpChar
         while (name[nameLength] != 0) ++nameLength;
     bool found = false;
     XpPlatformString candidate;
-    for (const Section& section : m_sections) {
-        if (!SectionMatches(text, section, path, false)) continue;
+    ForEachSection(text, path, [&](const Section& section) {
         Cursor<U> c{text, section.bodyBegin, section.bodyEnd};
         while (!c.AtEnd()) {
             c.SkipBlanks();
@@ -488,23 +886,27 @@ bool XpHiveImage::Find(const U* text, const XpPlatformString& path, const XpChar
                 ParseData<U>(c, decoder, nullptr);
             }
         }
-    }
+    });
     return found;
 }
 
 template <class U>
 bool XpHiveImage::Load(const U* text, XpHiveModel& model) const
 {
+    // The general parser reads every line again; it must agree with the index, which
+    // took the quick way through the plain lines.
     const Decoder decoder{m_encoding, &m_codec};
+    XpHiveModel loaded;
+    loaded.SetEncoding(m_encoding);
     XpPlatformString path;
     for (const Section& section : m_sections) {
         Decode(decoder, text + section.pathBegin, section.pathLength, path);
-        model.CreateKey(path);
+        loaded.CreateKey(path);
         Cursor<U> c{text, section.bodyBegin, section.bodyEnd};
         while (!c.AtEnd()) {
             c.SkipBlanks();
             if (c.AtLineEnd()) {
-                c.EndLine();
+                if (!c.EndLine()) return false;
                 continue;
             }
             if (c.Peek() == ';') {
@@ -512,11 +914,11 @@ bool XpHiveImage::Load(const U* text, XpHiveModel& model) const
                 continue;
             }
             XpHiveValue value;
-            ParseName(c, decoder, &value.name);
-            ParseData(c, decoder, &value);
-            model.SetValue(path, std::move(value));
+            if (!ParseName(c, decoder, &value.name) || !ParseData(c, decoder, &value)) return false;
+            loaded.SetValue(path, std::move(value));
         }
     }
+    model = std::move(loaded);
     return true;
 }
 
@@ -540,7 +942,6 @@ bool XpHiveImage::FindValue(const XpPlatformString& path, const XpChar* name, Xp
 bool XpHiveImage::ToModel(XpHiveModel& model) const
 {
     if (!m_valid) return false;
-    model.SetEncoding(m_encoding);
     if (m_encoding == XpHiveEncoding::Utf16) return Load(m_storage.data(), model);
     return Load(reinterpret_cast<const unsigned char*>(m_storage.data()), model);
 }

@@ -37,7 +37,7 @@ struct XpHiveCodec {
 // The root that a hive file holds: its full name and the short spelling that key
 // headers may use instead ("HKEY_LOCAL_MACHINE", "HKLM").
 struct XpHiveRoot {
-    const XpChar* name;
+    const XpChar* name;  // ASCII
     const XpChar* shortName;
 };
 
@@ -84,12 +84,23 @@ private:
         std::size_t pathLength;
         std::size_t bodyBegin;  // the value lines up to the next header
         std::size_t bodyEnd;
-        bool ascii;  // the path holds 7-bit units only (so units compare one to one)
+        uint64_t key;  // of the path folded to upper case, for the table
+        bool ascii;    // the path holds 7-bit units only (so units compare one to one)
     };
 
     // False when any line does not parse.
     template <class U>
     bool Index(const U* text, std::size_t begin, std::size_t end);
+    // A key header from its "[" to its line's end.
+    template <class U>
+    bool IndexHeader(const U* text, std::size_t open, std::size_t lineEnd);
+    template <class U>
+    XpPlatformString SectionPath(const U* text, const Section& section) const;
+    // A table of the sections by the hash of their path (open addressing).
+    void BuildTable();
+    // Calls visit with each section of exactly that path, in file order.
+    template <class U, class Visit>
+    void ForEachSection(const U* text, const XpPlatformString& path, Visit visit) const;
     template <class U>
     bool SectionMatches(const U* text, const Section& section, const XpPlatformString& path, bool below) const;
     template <class U>
@@ -102,8 +113,10 @@ private:
     std::vector<char16_t> m_storage;
     std::size_t m_bytes;
     XpHiveRoot m_root;
+    std::string m_rootPrefix;  // the root's name and a separator, as headers mostly begin
     XpHiveCodec m_codec;
     XpHiveEncoding m_encoding = XpHiveEncoding::Utf16;
     bool m_valid = false;
     std::vector<Section> m_sections;
+    std::vector<uint32_t> m_slots;  // section index + 1; 0 is free
 };

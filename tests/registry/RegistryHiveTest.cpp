@@ -126,6 +126,8 @@ TEST(RegistryHive, AnyFaultyLineMakesTheWholeHiveUnreadable)
         "[HKEY_CURRENT_USER\\Other]\r\n",         // another root
         "[HKEY_LOCAL_MACHINE\\a\\\\b]\r\n",       // an empty name
         "[HKEY_LOCAL_MACHINE\\a\\]\r\n",          // a trailing separator
+        "[HKEY_LOCAL_MACHINE\\\\a]\r\n",          // an empty first name
+        std::string("\"N\0\"=\"x\"\r\n", 10),     // a NUL in a name
         "\"B\"=hex:1g\r\n",                       // not hexadecimal
         "\"B\"=hex:010\r\n",                      // bytes run together
         "\"B\"=hex:01,\\\r\n",                    // continued past the end
