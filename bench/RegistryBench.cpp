@@ -202,22 +202,3 @@ void IdentityFromUtf8Hive(benchmark::State& state)
 
 BENCHMARK(IdentityFromUtf16Hive)->Unit(benchmark::kMicrosecond);
 BENCHMARK(IdentityFromUtf8Hive)->Unit(benchmark::kMicrosecond);
-namespace {
-void WarmIdentity(benchmark::State& state)
-{
-    const Sandbox sandbox(XpHiveEncoding::Utf8);
-    for (auto _ : state) benchmark::DoNotOptimize(ReadIdentity());
-}
-void ColdParseOnly(benchmark::State& state)
-{
-    const Sandbox sandbox(XpHiveEncoding::Utf8);
-    for (auto _ : state) {
-        XpPlatformRegForgetCachedHives();
-        XpRegKey key = 0;
-        XpPlatformRegOpenKey(XpRegRoot::LocalMachine, XP_T("SOFTWARE"), XpRegAccess::Read, &key);
-        XpPlatformRegCloseKey(key);
-    }
-}
-}
-BENCHMARK(WarmIdentity)->Unit(benchmark::kMicrosecond);
-BENCHMARK(ColdParseOnly)->Unit(benchmark::kMicrosecond);

@@ -315,6 +315,21 @@ uint64_t KeyEnd(uint64_t key, std::size_t length)
 template <class U>
 uint64_t AsciiKeyTail(uint64_t key, const U* units, std::size_t i, std::size_t count)
 {
+    if constexpr (sizeof(U) == 1) {
+        for (; i + 8 <= count; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, units + i, 8);
+            key = KeyStep(key, word & kKeyFold);
+        }
+        if (i < count && count >= 8) {
+            // The last eight bytes, shifted down past the ones already in, then filled.
+            const unsigned missing = static_cast<unsigned>(8 - (count - i)) * 8;
+            uint64_t word;
+            std::memcpy(&word, units + count - 8, 8);
+            word = (word >> missing) | (0x4141414141414141ull << (64 - missing));
+            return KeyStep(key, word & kKeyFold);
+        }
+    }
     for (; i < count; i += 8) {
         uint64_t word = 0;
         for (std::size_t lane = 0; lane < 8; ++lane)
@@ -412,11 +427,45 @@ typedef uint16_t UnitLanes __attribute__((vector_size(16)));
 template <class U>
 struct LanesOf {
     using Type = ByteLanes;
+    using Lane = uint8_t;
 };
 template <>
 struct LanesOf<char16_t> {
     using Type = UnitLanes;
+    using Lane = uint16_t;  // (a char16_t operand here crashes clang 14)
 };
+
+typedef uint64_t TwoWords __attribute__((vector_size(16)));
+typedef char SignedBytes __attribute__((vector_size(16)));
+typedef short SignedUnits __attribute__((vector_size(16)));
+
+// One bit per lane (the lowest for the first) of a comparison's result: the processor's
+// own instruction where it has one, else a multiplication that gathers the top bits.
+template <class U, class Result>
+uint32_t LaneBits(const Result& result)
+{
+#if defined(__SSE2__)
+    if constexpr (sizeof(U) == 1) {
+        return static_cast<uint32_t>(__builtin_ia32_pmovmskb128(std::bit_cast<SignedBytes>(result)));
+    } else {
+        const SignedBytes packed = __builtin_ia32_packsswb128(std::bit_cast<SignedUnits>(result), SignedUnits{});
+        return static_cast<uint32_t>(__builtin_ia32_pmovmskb128(packed)) & 0xFF;
+    }
+#else
+    const TwoWords halves = std::bit_cast<TwoWords>(result);
+    if constexpr (sizeof(U) == 1) {
+        const auto pack = [](uint64_t half) {
+            return static_cast<uint32_t>(((half & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56);
+        };
+        return pack(halves[0]) | pack(halves[1]) << 8;
+    } else {
+        const auto pack = [](uint64_t half) {
+            return static_cast<uint32_t>(((half & 0x8000800080008000ull) * 0x0000200040008001ull) >> 60);
+        };
+        return pack(halves[0]) | pack(halves[1]) << 4;
+    }
+#endif
+}
 
 // The first unit at or after i that is '"', '\\' or below 0x20 (so LF, NUL and the
 // other control characters), or end.
@@ -428,12 +477,9 @@ std::size_t FindQuoteStop(const U* text, std::size_t i, std::size_t end)
     for (; i + kLanes <= end; i += kLanes) {
         Lanes units;
         std::memcpy(&units, text + i, 16);
-        const auto hits = (units == '"') | (units == '\\') | (units < 0x20);
-        uint64_t halves[2];
-        std::memcpy(halves, &hits, 16);
-        if ((halves[0] | halves[1]) == 0) continue;
-        const int bit = halves[0] != 0 ? std::countr_zero(halves[0]) : 64 + std::countr_zero(halves[1]);
-        return i + static_cast<std::size_t>(bit) / (8 * sizeof(U));
+        const uint32_t hits = LaneBits<U>((units == '"') | (units == '\\') |
+                                          ((units & static_cast<typename LanesOf<U>::Lane>(~0x1F)) == 0));
+        if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(hits));
     }
     while (i < end && text[i] != '"' && text[i] != '\\' && static_cast<uint32_t>(text[i]) >= 0x20) ++i;
     return i;
@@ -470,17 +516,26 @@ bool CheckPath(const U* text, std::size_t begin, std::size_t end, bool* ascii, u
             hash = KeyStep(hash, words[0] & kKeyFold);
         }
     }
-    uint64_t lanes[2];
-    std::memcpy(lanes, &bad, 16);
     uint32_t tail = 0, high = 0;
-    for (std::size_t j = i; j < end; ++j) {
-        const uint32_t unit = static_cast<uint32_t>(text[j]);
-        tail |= static_cast<uint32_t>(unit == 0) | static_cast<uint32_t>(unit == '\\' && text[j - 1] == '\\');
-        high |= unit;
+    if (end - begin > kLanes) {
+        // The last units once more, overlapping the checked ones (the checks do not
+        // mind); the "]" after the path ends the shifted copy.
+        std::memcpy(&units, text + end - kLanes, 16);
+        std::memcpy(&next, text + end - kLanes + 1, 16);
+        bad |= (units == 0) | ((units == '\\') & (next == '\\'));
+        all |= units;
+    } else {
+        for (std::size_t j = i; j < end; ++j) {
+            const uint32_t unit = static_cast<uint32_t>(text[j]);
+            tail |= static_cast<uint32_t>(unit == 0) | static_cast<uint32_t>(unit == '\\' && text[j - 1] == '\\');
+            high |= unit;
+        }
     }
-    for (std::size_t lane = 0; lane < kLanes; ++lane) high |= static_cast<uint32_t>(all[lane]);
+    const TwoWords lanes = std::bit_cast<TwoWords>(bad);
+    const TwoWords seen = std::bit_cast<TwoWords>(all);
+    const uint64_t wide = sizeof(U) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
     if ((lanes[0] | lanes[1]) != 0 || tail != 0) return false;
-    *ascii = high < 0x80;
+    *ascii = high < 0x80 && ((seen[0] | seen[1]) & wide) == 0;
     *key = KeyEnd(AsciiKeyTail(hash, text + begin, i - begin, end - begin), end - begin);
     return true;
 }
@@ -505,25 +560,6 @@ bool IsLineEnd(const U* text, std::size_t i, std::size_t end, std::size_t* next)
 // From an opening quote past the closing one, the only escapes being "\\" and "\"",
 // looking closer only at the units that may need it. False at a LF, a NUL, another
 // escape or the end.
-// One bit per lane (the lowest for the first) of a comparison's result.
-template <class U>
-uint32_t LaneBits(const void* result)
-{
-    uint64_t halves[2];
-    std::memcpy(halves, result, 16);
-    if constexpr (sizeof(U) == 1) {
-        const auto pack = [](uint64_t half) {
-            return static_cast<uint32_t>(((half & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56);
-        };
-        return pack(halves[0]) | pack(halves[1]) << 8;
-    } else {
-        const auto pack = [](uint64_t half) {
-            return static_cast<uint32_t>(((half & 0x8000800080008000ull) * 0x0000200040008001ull) >> 60);
-        };
-        return pack(halves[0]) | pack(halves[1]) << 4;
-    }
-}
-
 template <class U>
 bool SkipQuoted(const U* text, std::size_t* at, std::size_t end)
 {
@@ -534,9 +570,10 @@ bool SkipQuoted(const U* text, std::size_t* at, std::size_t end)
     while (i + kLanes <= end) {
         Lanes units;
         std::memcpy(&units, text + i, 16);
-        const auto hits = (units == '"') | (units == '\\') | (units < 0x20);
+        const auto hits =
+            (units == '"') | (units == '\\') | ((units & static_cast<typename LanesOf<U>::Lane>(~0x1F)) == 0);
         std::size_t next = i + kLanes;
-        for (uint32_t stops = LaneBits<U>(&hits); stops != 0; stops &= stops - 1) {
+        for (uint32_t stops = LaneBits<U>(hits); stops != 0; stops &= stops - 1) {
             const std::size_t lane = static_cast<std::size_t>(std::countr_zero(stops));
             const std::size_t pos = i + lane;
             if (text[pos] == '"') {
@@ -582,10 +619,11 @@ std::size_t SkipHexTriples(const U* text, std::size_t i, std::size_t end)
     for (; i + kLanes <= end; i += kWindow) {
         Lanes units;
         std::memcpy(&units, text + i, 16);
+        // Bit 5 set makes the letters lower case (and only 'A' to 'F' become 'a' to 'f').
         const Lanes lower = units | 0x20;
-        const auto hex = ((units >= '0') & (units <= '9')) | ((lower >= 'a') & (lower <= 'f'));
+        const auto hex = ((units - '0') <= 9) | ((lower - 'a') <= 5);
         const auto comma = units == ',';
-        const uint32_t good = (LaneBits<U>(&hex) & ~kCommas) | (LaneBits<U>(&comma) & kCommas);
+        const uint32_t good = (LaneBits<U>(hex) & ~kCommas) | (LaneBits<U>(comma) & kCommas);
         if ((good & kWanted) != kWanted) break;
     }
     while (i + 3 <= end && ((ClassOf(text[i]) | ClassOf(text[i + 1])) & kNotHex) == 0 && text[i + 2] == ',') i += 3;
@@ -617,6 +655,11 @@ bool SkipPlainValue(const U* text, std::size_t i, std::size_t end, std::size_t* 
     if (text[i] == 'd') {
         if (end - i < 7 || !SameAscii(text + i, "dword:", 6)) return false;
         const std::size_t digits = i += 6;
+        uint32_t bad = 0;
+        if (i + 8 <= end) {
+            for (std::size_t d = 0; d < 8; ++d) bad |= ClassOf(text[i + d]);
+            if ((bad & kNotHex) == 0) return IsLineEnd(text, i + 8, end, next);  // as regedit writes it
+        }
         while (i < end && i - digits < 8 && (ClassOf(text[i]) & kNotHex) == 0) ++i;
         return i > digits && IsLineEnd(text, i, end, next);
     }
@@ -700,6 +743,7 @@ XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, c
     for (const XpChar* c = root.name; *c != 0; ++c) m_rootPrefix += static_cast<char>(*c);
     m_rootPrefix += '\\';
     if (m_bytes > m_storage.size() * 2) m_bytes = m_storage.size() * 2;
+    if (m_bytes >= (uint64_t{1} << 32)) return;
     if (m_bytes == 0) {
         m_valid = true;
         return;
@@ -708,10 +752,12 @@ XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, c
     if (m_bytes >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         if (m_bytes % 2 != 0) return;
         m_encoding = XpHiveEncoding::Utf16;
+        m_sections.reserve(m_bytes / 512);
         m_valid = Index(m_storage.data(), 1, m_bytes / 2);
     } else {
         const std::size_t begin = (m_bytes >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) ? 3 : 0;
         m_encoding = XpHiveEncoding::Utf8;
+        m_sections.reserve(m_bytes / 256);  // a guess at the keys, so that few copies happen
         m_valid = Index(bytes, begin, m_bytes);
     }
     if (m_valid) {
@@ -752,11 +798,11 @@ bool XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
         pos = lineEnd < end ? lineEnd + 1 : end;
         if (unit == ';') continue;
         if (unit != '[') return false;
-        if (!m_sections.empty()) m_sections.back().bodyEnd = first;
+        if (!m_sections.empty()) m_sections.back().bodyEnd = static_cast<uint32_t>(first);
         if (!IndexHeader(text, first, lineEnd)) return false;
-        m_sections.back().bodyBegin = pos;
+        m_sections.back().bodyBegin = static_cast<uint32_t>(pos);
     }
-    if (!m_sections.empty()) m_sections.back().bodyEnd = end;
+    if (!m_sections.empty()) m_sections.back().bodyEnd = static_cast<uint32_t>(end);
     return true;
 }
 
@@ -777,10 +823,10 @@ bool XpHiveImage::IndexHeader(const U* text, std::size_t open, std::size_t lineE
             !IsRootName(text + rootBegin, separator - rootBegin, m_root.shortName))
             return false;
     }
-    Section section{stop, 0, 0, 0, KeyEnd(kKeyStart, 0), true};
+    Section section{static_cast<uint32_t>(stop), 0, 0, 0, KeyEnd(kKeyStart, 0), true};
     if (separator < stop) {
-        section.pathBegin = separator + 1;
-        section.pathLength = stop - section.pathBegin;
+        section.pathBegin = static_cast<uint32_t>(separator + 1);
+        section.pathLength = static_cast<uint32_t>(stop - section.pathBegin);
         if (!CheckPath(text, section.pathBegin, stop, &section.ascii, &section.key)) return false;
         if constexpr (sizeof(U) == 1) {
             if (!section.ascii) {

@@ -79,11 +79,12 @@ public:
     bool ToModel(XpHiveModel& model) const;
 
 private:
+    // Offsets in units: a hive file is far below 4 GiB (a larger one does not parse).
     struct Section {
-        std::size_t pathBegin;  // units; the key path after the root and its separator
-        std::size_t pathLength;
-        std::size_t bodyBegin;  // the value lines up to the next header
-        std::size_t bodyEnd;
+        uint32_t pathBegin;  // the key path after the root and its separator
+        uint32_t pathLength;
+        uint32_t bodyBegin;  // the value lines up to the next header
+        uint32_t bodyEnd;
         uint64_t key;  // of the path folded to upper case, for the table
         bool ascii;    // the path holds 7-bit units only (so units compare one to one)
     };

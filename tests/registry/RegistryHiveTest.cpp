@@ -121,15 +121,17 @@ TEST(RegistryHive, AnyFaultyLineMakesTheWholeHiveUnreadable)
     const std::string head =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Good]\r\n\"A\"=\"1\"\r\n";
     const std::vector<std::string> faults = {
-        "\"B\"=-\r\n",                            // deletion: an import script, not a hive
-        "[-HKEY_LOCAL_MACHINE\\Good]\r\n",        // the same for a key
-        "[HKEY_CURRENT_USER\\Other]\r\n",         // another root
-        "[HKEY_LOCAL_MACHINE\\a\\\\b]\r\n",       // an empty name
-        "[HKEY_LOCAL_MACHINE\\a\\]\r\n",          // a trailing separator
-        "[HKEY_LOCAL_MACHINE\\\\a]\r\n",          // an empty first name
-        std::string("\"N\0\"=\"x\"\r\n", 10),     // a NUL in a name
-        "\"B\"=hex:1g\r\n",                       // not hexadecimal
-        "\"B\"=hex:010\r\n",                      // bytes run together
+        "\"B\"=-\r\n",                         // deletion: an import script, not a hive
+        "[-HKEY_LOCAL_MACHINE\\Good]\r\n",     // the same for a key
+        "[HKEY_CURRENT_USER\\Other]\r\n",      // another root
+        "[HKEY_LOCAL_MACHINE\\a\\\\b]\r\n",    // an empty name
+        "[HKEY_LOCAL_MACHINE\\a\\]\r\n",       // a trailing separator
+        "[HKEY_LOCAL_MACHINE\\\\a]\r\n",       // an empty first name
+        std::string("\"N\0\"=\"x\"\r\n", 10),  // a NUL in a name
+        "\"B\"=hex:1g\r\n",                    // not hexadecimal
+        "\"B\"=hex:010\r\n",                   // bytes run together
+        "\"B\"=hex:01,\x14"
+        "d,03,04,05,06,07\r\n",                   // a control character that looks like a digit
         "\"B\"=hex:01,\\\r\n",                    // continued past the end
         "\"B\"=dword:123456789\r\n",              // nine digits
         "\"B\"=\"open\r\n",                       // no closing quote
