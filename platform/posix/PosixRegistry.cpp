@@ -71,20 +71,28 @@ uint32_t CurrentImage(const OpenKey& key, std::shared_ptr<const XpHiveImage>* im
     return (*image)->KeyExists(key.path) ? XpWinError::Success : XpWinError::KeyDeleted;
 }
 
-}  // namespace
-
-uint32_t XpPlatformRegOpenKey(XpRegKey parent, const XpChar* path, uint32_t access, XpRegKey* key)
+// The key that path names below parent, and its hive as it is now; *key is cleared.
+uint32_t Locate(XpRegKey parent, const XpChar* path, uint32_t access, XpRegKey* key, OpenKey* opened,
+                std::shared_ptr<const XpHiveImage>* image)
 {
     if (key == nullptr) return XpWinError::InvalidParameter;
     *key = kXpRegNoKey;
     OpenKey base;
     uint32_t rc = Resolve(parent, &base);
     if (rc != 0) return rc;
-    OpenKey opened{base.hive, base.file, XpPlatformString(), access};
-    rc = XpHiveJoinPath(base.path, path, opened.path);
+    *opened = OpenKey{base.hive, base.file, XpPlatformString(), access};
+    rc = XpHiveJoinPath(base.path, path, opened->path);
     if (rc != 0) return rc;
+    return XpPosixReadHive(opened->file, opened->hive, image);
+}
+
+}  // namespace
+
+uint32_t XpPlatformRegOpenKey(XpRegKey parent, const XpChar* path, uint32_t access, XpRegKey* key)
+{
+    OpenKey opened;
     std::shared_ptr<const XpHiveImage> image;
-    rc = XpPosixReadHive(opened.file, opened.hive, &image);
+    uint32_t rc = Locate(parent, path, access, key, &opened, &image);
     if (rc != 0) return rc;
     if (!image->KeyExists(opened.path)) return XpWinError::FileNotFound;
     *key = AddKey(std::move(opened));
@@ -93,17 +101,10 @@ uint32_t XpPlatformRegOpenKey(XpRegKey parent, const XpChar* path, uint32_t acce
 
 uint32_t XpPlatformRegCreateKey(XpRegKey parent, const XpChar* path, uint32_t access, XpRegKey* key)
 {
-    if (key == nullptr) return XpWinError::InvalidParameter;
-    *key = kXpRegNoKey;
-    OpenKey base;
-    uint32_t rc = Resolve(parent, &base);
-    if (rc != 0) return rc;
     if (!Storable(path)) return XpWinError::InvalidParameter;
-    OpenKey opened{base.hive, base.file, XpPlatformString(), access};
-    rc = XpHiveJoinPath(base.path, path, opened.path);
-    if (rc != 0) return rc;
+    OpenKey opened;
     std::shared_ptr<const XpHiveImage> image;
-    rc = XpPosixReadHive(opened.file, opened.hive, &image);
+    uint32_t rc = Locate(parent, path, access, key, &opened, &image);
     if (rc != 0) return rc;
     if (!image->IsValid()) return XpWinError::BadDb;
     if (image->KeyExists(opened.path)) {

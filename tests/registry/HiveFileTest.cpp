@@ -24,18 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using kestrow_test::Utf16File;
+
 using kestrow_test::Bytes;
 using kestrow_test::Utf16Bytes;
-
-std::string Utf16File(const std::string& ascii)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
-}
 
 // A child process that runs work and ends with its answer, never returning into the
 // test framework.

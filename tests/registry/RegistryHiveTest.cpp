@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "RegistryTestSupport.h"
 #include "platform/PlatformRegistry.h"
 #include "platform/shared/RegistryHive.h"
 #include "platform/shared/RegistryHiveModel.h"
 
 namespace {
+
+using kestrow_test::Utf16File;
 
 const XpHiveRoot kMachine{XP_T("HKEY_LOCAL_MACHINE"), XP_T("HKLM")};
 
@@ -36,16 +39,6 @@ XpHiveImage Image(const std::string& bytes)
     std::vector<char16_t> storage(bytes.size() / 2 + 1);
     std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(storage.data()));
     return XpHiveImage(std::move(storage), bytes.size(), kMachine, kAsciiCodec);
-}
-
-std::string Utf16File(const std::string& ascii)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
 }
 
 XpPlatformString Text(const char* ascii)

@@ -15,6 +15,16 @@ Bytes Utf16Bytes(const XpChar* text, bool terminator)
     return bytes;
 }
 
+std::string Utf16File(const std::string& ascii)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
 void RegistryTest::SetUp()
 {
     TempFolderTest::SetUp();

@@ -17,6 +17,8 @@ using Bytes = std::vector<uint8_t>;
 
 // A text's UTF-16LE bytes, with the terminator when asked for.
 Bytes Utf16Bytes(const XpChar* text, bool terminator = true);
+// An ASCII text as a UTF-16LE file with its byte-order mark.
+std::string Utf16File(const std::string& ascii);
 
 class RegistryTest : public TempFolderTest {
 protected:
