@@ -9,8 +9,6 @@
 
 // The image: the index of key sections over the file's text, and the lookups in it.
 
-using namespace XpHiveDetail;
-
 XpChar XpHiveFoldCase(XpChar c)
 {
     const uint32_t u = static_cast<uint16_t>(c);

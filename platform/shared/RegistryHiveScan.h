@@ -1,7 +1,7 @@
 #pragma once
 // The quick way through the lines of the forms that regedit writes, sixteen bytes at a
 // time, and the keys of the table of key sections. Whatever a quick check does not take,
-// the general parser (RegistryHiveSyntax.h) decides. Internal to the hive code.
+// the general parser (RegistryHiveSyntax.h) decides. Internal to RegistryHive.cpp.
 
 #include <bit>
 #include <cstddef>
@@ -11,22 +11,24 @@
 
 #include "platform/shared/RegistryHiveSyntax.h"
 
-namespace XpHiveDetail {
+// Internal linkage: RegistryHive.cpp alone includes this, and the compiler then inlines
+// what it calls once.
+namespace {
 
 // The key of a path in the table of sections. An ASCII path: its bytes with bit 5
 // cleared (so letters of either case meet), eight to a word, the last word filled with
 // 'A'; any other path: its units folded to upper case, four 16-bit units to a word.
 // Words are mixed one by one, then with the length. A clash only costs a comparison.
-inline constexpr uint64_t kKeyStart = 0xCBF29CE484222325ull;
-inline constexpr uint64_t kKeyFold = 0xDFDFDFDFDFDFDFDFull;
-inline constexpr uint64_t kKeyPad = 0x41;
+constexpr uint64_t kKeyStart = 0xCBF29CE484222325ull;
+constexpr uint64_t kKeyFold = 0xDFDFDFDFDFDFDFDFull;
+constexpr uint64_t kKeyPad = 0x41;
 
-inline uint64_t KeyStep(uint64_t key, uint64_t word)
+uint64_t KeyStep(uint64_t key, uint64_t word)
 {
     return std::rotl(key ^ (word * 0x9FB21C651E98DF25ull), 23);
 }
 
-inline uint64_t KeyEnd(uint64_t key, std::size_t length)
+uint64_t KeyEnd(uint64_t key, std::size_t length)
 {
     key ^= length * 0x9E3779B97F4A7C15ull;
     key ^= key >> 29;
@@ -81,13 +83,13 @@ uint64_t PathKey(const U* units, std::size_t count)
 }
 
 // Classes of the units below 256, for the quick checks.
-inline constexpr uint32_t kNotHex = 1;  // not a hexadecimal digit
+constexpr uint32_t kNotHex = 1;  // not a hexadecimal digit
 
 struct UnitClasses {
     uint8_t of[256];
 };
 
-inline constexpr UnitClasses MakeUnitClasses()
+constexpr UnitClasses MakeUnitClasses()
 {
     UnitClasses classes{};
     for (int u = 0; u < 256; ++u) {
@@ -97,7 +99,7 @@ inline constexpr UnitClasses MakeUnitClasses()
     return classes;
 }
 
-inline constexpr UnitClasses kUnitClasses = MakeUnitClasses();
+constexpr UnitClasses kUnitClasses = MakeUnitClasses();
 
 template <class U>
 uint32_t ClassOf(U unit)
@@ -227,7 +229,7 @@ bool CheckPath(const U* text, std::size_t begin, std::size_t end, bool* ascii, u
     return true;
 }
 
-inline bool IsBlankUnit(uint32_t unit)
+bool IsBlankUnit(uint32_t unit)
 {
     return unit == ' ' || unit == '\t';
 }
@@ -372,4 +374,4 @@ bool SkipPlainValue(const U* text, std::size_t i, std::size_t end, std::size_t* 
     }
 }
 
-}  // namespace XpHiveDetail
+}  // namespace

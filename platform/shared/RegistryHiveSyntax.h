@@ -12,10 +12,12 @@
 #include "platform/PlatformText.h"
 #include "platform/shared/RegistryHive.h"
 
-namespace XpHiveDetail {
+// Internal linkage: RegistryHive.cpp alone includes this, and the compiler then inlines
+// what it calls once.
+namespace {
 
-inline constexpr char kVersion5[] = "Windows Registry Editor Version 5.00";
-inline constexpr char kVersion4[] = "REGEDIT4";
+constexpr char kVersion5[] = "Windows Registry Editor Version 5.00";
+constexpr char kVersion4[] = "REGEDIT4";
 
 // Both targets are little-endian: a UTF-16LE file's units are the machine's own.
 static_assert(sizeof(char16_t) == 2);
@@ -26,13 +28,13 @@ struct Decoder {
     const XpHiveCodec* codec;
 };
 
-inline void Decode(const Decoder&, const char16_t* units, std::size_t count, XpPlatformString& out)
+void Decode(const Decoder&, const char16_t* units, std::size_t count, XpPlatformString& out)
 {
     out.resize(count);
     for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<XpChar>(units[i]);
 }
 
-inline void Decode(const Decoder& decoder, const unsigned char* bytes, std::size_t count, XpPlatformString& out)
+void Decode(const Decoder& decoder, const unsigned char* bytes, std::size_t count, XpPlatformString& out)
 {
     const char* text = reinterpret_cast<const char*>(bytes);
     if (decoder.encoding == XpHiveEncoding::Utf8) {
@@ -48,7 +50,7 @@ inline void Decode(const Decoder& decoder, const unsigned char* bytes, std::size
     out.resize(static_cast<std::size_t>(XpPlatformAnsiToWide(text, length, out.data(), needed)));
 }
 
-inline void AppendUnits(std::vector<uint8_t>& bytes, const XpPlatformString& text)
+void AppendUnits(std::vector<uint8_t>& bytes, const XpPlatformString& text)
 {
     for (const XpChar c : text) {
         const uint16_t unit = static_cast<uint16_t>(c);
@@ -57,7 +59,7 @@ inline void AppendUnits(std::vector<uint8_t>& bytes, const XpPlatformString& tex
     }
 }
 
-inline int HexDigit(uint32_t u)
+int HexDigit(uint32_t u)
 {
     if (u >= '0' && u <= '9') return static_cast<int>(u - '0');
     u |= 0x20;
@@ -260,14 +262,14 @@ bool ParseData(Cursor<U>& c, const Decoder& decoder, XpHiveValue* out)
     return true;
 }
 
-inline bool SameAscii(const unsigned char* a, const char* b, std::size_t length)
+bool SameAscii(const unsigned char* a, const char* b, std::size_t length)
 {
     for (std::size_t i = 0; i < length; ++i)
         if (a[i] != static_cast<unsigned char>(b[i])) return false;
     return b[length] == 0;
 }
 
-inline bool SameAscii(const char16_t* a, const char* b, std::size_t length)
+bool SameAscii(const char16_t* a, const char* b, std::size_t length)
 {
     for (std::size_t i = 0; i < length; ++i)
         if (a[i] != static_cast<unsigned char>(b[i])) return false;
@@ -287,7 +289,7 @@ bool StartsWithAscii(const U* text, const std::string& ascii)
 }
 
 // XpHiveFoldCase with the ASCII case inline: nearly every name is ASCII.
-inline uint32_t Fold(uint32_t unit)
+uint32_t Fold(uint32_t unit)
 {
     if (unit < 0x80) return unit - 'a' < 26u ? unit - 0x20 : unit;
     return static_cast<uint16_t>(XpHiveFoldCase(static_cast<XpChar>(unit)));
@@ -329,4 +331,4 @@ std::size_t FindLineEnd(const U* text, std::size_t pos, std::size_t end)
     }
 }
 
-}  // namespace XpHiveDetail
+}  // namespace
