@@ -4,6 +4,7 @@
 // exactly as it was when a change is asked for.
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -22,7 +23,6 @@
 namespace {
 
 const XpHiveRoot kRoot{XP_T("HKEY_LOCAL_MACHINE"), XP_T("HKLM")};
-std::string g_hiveFile;
 
 void Check(bool condition)
 {
@@ -64,12 +64,18 @@ void CheckRoundTrip(const XpHiveModel& model)
     }
 }
 
-// A change to a hive file that does not parse fails and leaves the file as it was.
+// A change to a hive file that does not parse fails and leaves the file as it was. The
+// hive's folder exists only for the check, so that nothing stays behind when the fuzzer
+// ends.
+char g_folder[] = "/tmp/kestrow-hive-fuzz-XXXXXX";
+
 void CheckNeverRewritten(const uint8_t* data, size_t size)
 {
+    Check(mkdir(g_folder, 0700) == 0);
+    const std::string hive = std::string(g_folder) + "/machine.reg";
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     {
-        std::ofstream out(g_hiveFile, std::ios::binary | std::ios::trunc);
+        std::ofstream out(hive, std::ios::binary | std::ios::trunc);
         out << bytes;
     }
     const uint8_t probe = 1;
@@ -77,22 +83,19 @@ void CheckNeverRewritten(const uint8_t* data, size_t size)
           XpWinError::BadDb);
     XpRegKey key = kXpRegNoKey;
     Check(XpPlatformRegCreateKey(XpRegRoot::LocalMachine, XP_T("Made"), XpRegAccess::Write, &key) == XpWinError::BadDb);
-    std::ifstream in(g_hiveFile, std::ios::binary);
+    std::ifstream in(hive, std::ios::binary);
     Check(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) == bytes);
+    for (const char* suffix : {"", ".lock", ".tmp"}) unlink((hive + suffix).c_str());
+    Check(rmdir(g_folder) == 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static char folder[] = "/tmp/kestrow-hive-fuzz-XXXXXX";
-    Check(mkdtemp(folder) != nullptr);
-    setenv("NORVALE_REGISTRY_DIR", folder, 1);
-    g_hiveFile = std::string(folder) + "/machine.reg";
-    atexit([] {
-        for (const char* suffix : {"", ".lock", ".tmp"}) unlink((g_hiveFile + suffix).c_str());
-        rmdir(folder);
-    });
+    // A free name, kept for every check.
+    Check(mkdtemp(g_folder) != nullptr && rmdir(g_folder) == 0);
+    setenv("NORVALE_REGISTRY_DIR", g_folder, 1);
     return 0;
 }
 
