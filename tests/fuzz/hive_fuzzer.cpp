@@ -1,7 +1,8 @@
-// Parses arbitrary bytes as a machine hive. Whatever parses must be written back by the
-// model to a text that parses to the same keys and values, all found again by the
-// lookups that reads use. Whatever does not parse must leave a hive file of those bytes
-// exactly as it was when a change is asked for.
+// Parses arbitrary bytes as a machine hive. Whatever the index accepts (its quick checks
+// included), the general parser must load too, and the model must write it back to a
+// text that parses to the same keys and values, all found again by the lookups that
+// reads use. Whatever does not parse must leave a hive file of those bytes exactly as it
+// was when a change is asked for.
 
 #include <stdlib.h>
 #include <sys/stat.h>
