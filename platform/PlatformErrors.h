@@ -56,6 +56,11 @@ inline constexpr uint32_t NotOwner = 288;
 inline constexpr uint32_t StoppedOnSymlink = 681;       // a link where none may be followed
 inline constexpr uint32_t InvalidOwner = 1307;          // a folder that another user owns
 inline constexpr uint32_t InvalidSecurityDescr = 1338;  // a folder that others can write
+// The registry:
+inline constexpr uint32_t BadPathname = 161;
+inline constexpr uint32_t MoreData = 234;
+inline constexpr uint32_t BadDb = 1009;  // the registry's store does not parse
+inline constexpr uint32_t KeyDeleted = 1018;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.
