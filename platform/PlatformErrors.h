@@ -52,6 +52,17 @@ inline constexpr uint32_t ShellErrorOnDestination = 0x10000;
 inline constexpr uint32_t ResourceTypeNotFound = 1813;
 // The thread does not own the mutex it tries to release.
 inline constexpr uint32_t NotOwner = 288;
+// WinInet's errors, which the HTTP service reports on both targets.
+inline constexpr uint32_t InternetTimeout = 12002;
+inline constexpr uint32_t InternetInternalError = 12004;
+inline constexpr uint32_t InternetInvalidUrl = 12005;
+inline constexpr uint32_t InternetUnrecognizedScheme = 12006;
+inline constexpr uint32_t InternetNameNotResolved = 12007;
+inline constexpr uint32_t InternetCannotConnect = 12029;
+inline constexpr uint32_t InternetConnectionAborted = 12030;
+inline constexpr uint32_t InternetInvalidCa = 12045;
+inline constexpr uint32_t HttpRedirectFailed = 12156;
+inline constexpr uint32_t InternetSecurityChannelError = 12157;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.
