@@ -67,6 +67,13 @@ XpString TrimBlanks(const XpString& text)
     return XpString(p + begin, end - begin);
 }
 
+bool PackageUrlFromBody(const char* bytes, size_t size, XpString& url)
+{
+    if (size > static_cast<size_t>(XpNarrowString::kMaxLength)) size = static_cast<size_t>(XpNarrowString::kMaxLength);
+    url = TrimBlanks(XpNarrowString(bytes, static_cast<int32_t>(size)).ToWide());
+    return IsUrl(url);
+}
+
 bool IsPlainFileName(const XpString& name)
 {
     const XpChar* p = name.GetString();

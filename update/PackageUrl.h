@@ -2,6 +2,8 @@
 // Texts of package URLs: the URL test, the trimming of an answer, and the package file
 // name that a URL gives.
 
+#include <cstddef>
+
 #include "foundation/text/XpString.h"
 
 // Whether the text begins with a URL scheme: two or more letters, digits, "+", "-" or
@@ -10,6 +12,10 @@ bool IsUrl(const XpString& text);
 
 // The text without leading and trailing blanks, tabs and line ends.
 XpString TrimBlanks(const XpString& text);
+
+// The package URL that an answer's body gives: its bytes as text of the ANSI code page
+// (up to a first zero byte), trimmed. Whether it is a URL.
+bool PackageUrlFromBody(const char* bytes, size_t size, XpString& url);
 
 // Whether the name can be created as it stands in a folder on Windows: not empty, not "."
 // or "..", no character below 0x20 nor any of < > : " / \ | ? *, no trailing dot or

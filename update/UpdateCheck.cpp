@@ -108,8 +108,7 @@ bool UpdateCheckRequest::ReadPackageUrl(XpString& url)
         bytes.append(chunk, count);
         if (error != 0 || count < kBodyChunk) break;
     }
-    url = TrimBlanks(XpNarrowString(bytes.c_str(), static_cast<int32_t>(bytes.size())).ToWide());
-    return IsUrl(url);
+    return PackageUrlFromBody(bytes.data(), bytes.size(), url);
 }
 
 void FillUpdateCheckForm(const UpdateCheckContext& context, UpdateCheckRequest& request)
