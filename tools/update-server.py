@@ -19,6 +19,7 @@ Paths of the package side (NAME is a file of --packages):
                            silence before the connection closes
   /slow/NAME               the file in pieces of 64 KiB, --slow-ms apart
   /huge/NAME               a length of 4 GiB announced, nothing sent
+  /any/ANYTHING            a short body with its length, whatever the name
   /status/CODE             that status with a short text body
   /redirect/CODE/REST      a redirect with that status to /REST
   /redirect-to?url=URL     a 302 redirect to URL as it stands
@@ -55,8 +56,11 @@ def check_code(access_id):
     return hashlib.sha1((CHECK_PREFIX + access_id + CHECK_SUFFIX).encode("latin-1")).hexdigest()
 
 
-def make_tls(folder):
-    """A test CA, a loopback certificate that it signs, and an untrusted one (self-made)."""
+def make_tls(folder, crl_base):
+    """A test CA, a loopback certificate that it signs, and an untrusted one (self-made).
+
+    The certificates name a revocation list under crl_base, which the server serves (an
+    empty list signed by the CA), so that a client that checks revocation can."""
     os.makedirs(folder, exist_ok=True)
 
     def run(*args):
@@ -65,16 +69,26 @@ def make_tls(folder):
     def path(name):
         return os.path.join(folder, name)
 
-    san = "subjectAltName=DNS:localhost,IP:127.0.0.1"
+    key = ["-newkey", "rsa:2048", "-nodes"]
     for ca in ("ca", "rogue-ca"):
-        run("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=Kestrow test " + ca,
-            "-keyout", path(ca + ".key"), "-out", path(ca + ".pem"),
-            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        run("req", "-x509", *key, "-days", "2", "-subj", "/CN=Kestrow test " + ca, "-keyout", path(ca + ".key"),
+            "-out", path(ca + ".pem"), "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        with open(path(ca + ".cnf"), "w") as config:
+            config.write("[ca]\ndefault_ca = test\n[test]\ndatabase = %s\ncrlnumber = %s\n"
+                         "default_md = sha256\ndefault_crl_days = 2\n"
+                         % (path(ca + ".index"), path(ca + ".crlnumber")))
+        open(path(ca + ".index"), "w").close()
+        with open(path(ca + ".crlnumber"), "w") as number:
+            number.write("01\n")
+        run("ca", "-gencrl", "-config", path(ca + ".cnf"), "-keyfile", path(ca + ".key"), "-cert", path(ca + ".pem"),
+            "-out", path(ca + ".crl.pem"))
+        run("crl", "-in", path(ca + ".crl.pem"), "-outform", "DER", "-out", path(ca + ".crl"))
     for name, ca in (("server", "ca"), ("untrusted", "rogue-ca")):
-        run("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj", "/CN=localhost", "-keyout", path(name + ".key"),
-            "-out", path(name + ".csr"))
+        run("req", *key, "-subj", "/CN=localhost", "-keyout", path(name + ".key"), "-out", path(name + ".csr"))
         with open(path(name + ".ext"), "w") as ext:
-            ext.write(san + "\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n")
+            ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n"
+                      "basicConstraints=CA:FALSE\ncrlDistributionPoints=URI:%s/crl/%s.crl\n" % (crl_base, ca))
         run("x509", "-req", "-in", path(name + ".csr"), "-CA", path(ca + ".pem"), "-CAkey", path(ca + ".key"),
             "-CAcreateserial", "-days", "2", "-extfile", path(name + ".ext"), "-out", path(name + ".pem"))
 
@@ -133,6 +147,10 @@ class Handler(BaseHTTPRequestHandler):
             self.send_text(302, "moved", [("Location", query.get("url", [""])[0])])
         elif path.startswith("/status/"):
             self.send_text(int(path[len("/status/"):]), "status")
+        elif path.startswith("/crl/") and self.server.options.tls:
+            self.serve_file(os.path.join(self.server.options.tls, os.path.basename(path)), "application/pkix-crl")
+        elif path.startswith("/any/"):
+            self.send_text(200, "any package body")
         elif path == CHECK_PATH and self.command == "POST":
             self.answer_check(body)
         else:
@@ -154,6 +172,18 @@ class Handler(BaseHTTPRequestHandler):
             self.send_text(200, "%s/packages/%s" % (self.base(), urllib.parse.quote(options.package)))
         else:
             self.send_text(404, "no update")
+
+    def serve_file(self, file, content_type):
+        if not os.path.isfile(file):
+            self.send_text(404, "not found")
+            return
+        with open(file, "rb") as source:
+            data = source.read()
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
 
     def serve_package(self, kind, name):
         options = self.server.options
@@ -262,9 +292,11 @@ def main():
 
     servers = {"http": Server(options, "http")}
     if options.tls:
-        make_tls(options.tls)
-        servers["https"] = Server(options, "https", tls_context(options.tls, "server"))
-        servers["untrusted"] = Server(options, "https", tls_context(options.tls, "untrusted"))
+        servers["https"] = Server(options, "https")
+        servers["untrusted"] = Server(options, "https")
+        make_tls(options.tls, "http://%s:%d" % (options.bind, servers["http"].server_address[1]))
+        servers["https"].context = tls_context(options.tls, "server")
+        servers["untrusted"].context = tls_context(options.tls, "untrusted")
     for server in servers.values():
         threading.Thread(target=server.serve_forever, daemon=True).start()
 

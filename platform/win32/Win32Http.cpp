@@ -80,6 +80,7 @@ bool IsRedirect(DWORD status)
 
 struct XpHttpSession {
     HINTERNET internet = nullptr;
+    DWORD receiveMs = 0;
 };
 
 struct XpHttpRequest {
@@ -107,7 +108,7 @@ uint32_t XpPlatformHttpOpenSession(const XpHttpTimeouts& timeouts, XpHttpSession
     InternetSetOptionW(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof receive);
     // The wait for the answer's headers is a wait for data too.
     InternetSetOptionW(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
-    *session = new XpHttpSession{internet};
+    *session = new XpHttpSession{internet, receive};
     return XpWinError::Success;
 }
 
@@ -144,6 +145,12 @@ uint32_t XpPlatformHttpSend(XpHttpSession* session, const XpChar* url, const cha
         if (r->connection != nullptr) {
             r->request = HttpOpenRequestW(r->connection, verb.c_str(), parts.object.c_str(), nullptr, nullptr, nullptr,
                                           flags, 1);
+        }
+        if (r->request != nullptr) {
+            // Wine takes the receive time-outs only from the request itself.
+            DWORD receive = session->receiveMs;
+            InternetSetOptionW(r->request, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+            InternetSetOptionW(r->request, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof receive);
         }
         if (r->request == nullptr ||
             !HttpSendRequestW(r->request, headerLine.empty() ? nullptr : headerLine.c_str(),
@@ -214,7 +221,9 @@ uint32_t XpPlatformHttpRead(XpHttpRequest* request, void* buffer, uint32_t size,
         DWORD got = 0;
         if (!InternetReadFile(request->request, out + filled, size - filled, &got)) {
             *count = filled;
-            return GetLastError();
+            const DWORD error = GetLastError();
+            // Wine reports the receive time-out as the socket's own.
+            return error == WSAETIMEDOUT ? XpWinError::InternetTimeout : error;
         }
         if (got == 0) break;
         filled += got;

@@ -121,7 +121,7 @@ protected:
         m_context.updaterVersion = XP_T("1.0.3.7");
         m_context.language = XP_T("DE");
         m_context.osVersion = XP_T("6.1.7601");
-        m_context.productionEndpoint = m_server->XpUrl("https", "/updater/check.php");
+        m_context.productionEndpoint = m_server->XpUrl(m_server->Secure(), "/updater/check.php");
         m_context.testEndpoint = m_server->XpUrl("http", "/updater/check.php");
     }
 
@@ -167,11 +167,11 @@ TEST_F(UpdateCheck, TheRequestOnTheWire)
     m_server->SetCheckAnswer(200, "{base}/packages/setup.exe");
     ASSERT_EQ(Run(), 0);
     ExpectOnePosted(WM_CHECK_DONE, 0, 0);
-    EXPECT_EQ(Narrow(m_context.packageUrl), m_server->Url("https", "/packages/setup.exe"));
+    EXPECT_EQ(Narrow(m_context.packageUrl), m_server->Url(m_server->Secure(), "/packages/setup.exe"));
 
     LoggedRequest request;
     const auto fields = SentFields(&request);
-    EXPECT_EQ(request.scheme, "https");
+    EXPECT_EQ(request.scheme, m_server->Secure());
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.path, "/updater/check.php");
     EXPECT_EQ(request.contentType, "application/x-www-form-urlencoded");
@@ -197,7 +197,7 @@ TEST_F(UpdateCheck, TestFlagsChooseEndpointModeAndClientVersion)
     ASSERT_EQ(Run(), 0);
     LoggedRequest request;
     auto fields = SentFields(&request);
-    EXPECT_EQ(request.scheme, "https");
+    EXPECT_EQ(request.scheme, m_server->Secure());
     ASSERT_EQ(fields.size(), 8u);
     EXPECT_EQ(fields[2].second, "5.0.0.1");
     EXPECT_EQ(fields.back(), std::make_pair(std::string("TEST_MODE"), std::string("on")));
@@ -239,7 +239,7 @@ TEST_F(UpdateCheck, EveryCheckHasItsOwnAccessId)
 
 TEST_F(UpdateCheck, AnswerBodies)
 {
-    const std::string base = m_server->Url("https", "");
+    const std::string base = m_server->Url(m_server->Secure(), "");
     // A URL of exactly 260 bytes, one of 700, and one with a line end after it.
     const std::string exact = "{base}/packages/" + std::string(260 - base.size() - 10 - 4, 'x') + ".exe";
     const std::string longUrl = "{base}/p/" + std::string(700 - base.size() - 3, 'y');
@@ -279,7 +279,7 @@ TEST_F(UpdateCheck, StatusesAndTransportFailures)
 
     // A redirect is followed: the status seen is that of the final answer.
     m_server->SetCheckAnswer(200, "{base}/packages/setup.exe");
-    m_context.productionEndpoint = m_server->XpUrl("https", "/redirect/307/updater/check.php");
+    m_context.productionEndpoint = m_server->XpUrl(m_server->Secure(), "/redirect/307/updater/check.php");
     EXPECT_EQ(Run(), 0);
     ExpectOnePosted(WM_CHECK_DONE, 0, 0);
 

@@ -1,7 +1,7 @@
 // The project's own update endpoint (tools/update-server.py) on loopback, for the network
 // tests of both targets: one server for the test run, started by the first test that asks
 // for it and stopped when the run ends. It listens on plain HTTP, on HTTPS with a test CA
-// made at start (which this process then trusts) and on HTTPS with a certificate of no
+// made at start (which this process then trusts where it can, see Secure) and on HTTPS with a certificate of no
 // trusted CA; the proxy settings of the environment are cleared first.
 #pragma once
 
@@ -31,6 +31,9 @@ public:
     // "closed" (a port on which nothing listens).
     std::string Url(const std::string& listener, const std::string& path) const;
     XpString XpUrl(const std::string& listener, const std::string& path) const;
+    // "https" where this process trusts the test CA (Linux), else "http" (Windows under
+    // Wine): the listener for the exchanges that must succeed.
+    std::string Secure() const;
 
     // A package that the server serves under /packages/NAME and its other paths.
     void WritePackage(const std::string& name, const std::string& bytes) const;
@@ -51,6 +54,7 @@ private:
     std::filesystem::path m_folder;
     std::vector<std::pair<std::string, int> > m_ports;
     bool m_running = false;
+    bool m_httpsTrusted = false;
 };
 
 // A temporary folder of the caller's own, removed with its content at the end.
