@@ -101,6 +101,7 @@ struct XpHttpRequest {
 
     bool headersDone = false;
     bool blockHasLocation = false;
+    bool paused = false;
     bool done = false;
     CURLcode result = CURLE_OK;
     // The no-data clock runs once the request has gone out.
@@ -123,9 +124,15 @@ struct XpHttpRequest {
         const size_t length = size * items;
         request->Touch();
         request->headersDone = true;
-        size_t taken = 0;
-        if (request->out != nullptr) {
-            taken = std::min(length, request->outSize - request->outFilled);
+        const size_t room = request->out != nullptr ? request->outSize - request->outFilled : 0;
+        // One piece beyond the caller's buffer waits in the spill; further pieces wait in
+        // libcurl, which stops reading the socket until the next read resumes it.
+        if (room == 0 && !request->spill.empty()) {
+            request->paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        const size_t taken = std::min(length, room);
+        if (taken > 0) {
             std::memcpy(request->out + request->outFilled, data, taken);
             request->outFilled += taken;
         }
@@ -307,6 +314,10 @@ uint32_t XpPlatformHttpRead(XpHttpRequest* request, void* buffer, uint32_t size,
         r.outSize = size;
         r.outFilled = filled;
         r.Touch();
+        if (r.paused) {
+            r.paused = false;
+            curl_easy_pause(r.easy, CURLPAUSE_CONT);
+        }
         error = r.Drive([&r] { return r.outFilled == r.outSize; });
         filled = r.outFilled;
         r.out = nullptr;
