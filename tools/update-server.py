@@ -30,8 +30,8 @@ written as \\t, \\n or \\\\).
 
 The listeners' ports go to --run-file once they all listen, as "name=port" lines (http,
 https, untrusted: an HTTPS listener whose certificate no trusted CA signed, and closed: a
-port on which nothing listens). The server ends when that file is removed, or after
---max-seconds.
+port on which nothing listens). The server ends when that file is removed, when the
+process that started it ends, or after --max-seconds.
 """
 
 import argparse
@@ -310,8 +310,10 @@ def main():
         run.writelines(lines)
     os.replace(temporary, options.run_file)
 
+    # A parent that ends without removing the run file (a crashed test) ends the server too.
+    parent = os.getppid()
     deadline = time.monotonic() + options.max_seconds
-    while os.path.exists(options.run_file) and time.monotonic() < deadline:
+    while os.path.exists(options.run_file) and time.monotonic() < deadline and os.getppid() == parent:
         time.sleep(0.1)
     for server in servers.values():
         server.shutdown()

@@ -302,7 +302,7 @@ uint32_t XpPlatformHttpRead(XpHttpRequest* request, void* buffer, uint32_t size,
     XpHttpRequest& r = *request;
     char* out = static_cast<char*>(buffer);
     size_t filled = std::min<size_t>(size, r.spill.size() - r.spillStart);
-    std::memcpy(out, r.spill.data() + r.spillStart, filled);
+    if (filled > 0) std::memcpy(out, r.spill.data() + r.spillStart, filled);
     r.spillStart += filled;
     if (r.spillStart == r.spill.size()) {
         r.spill.clear();

@@ -14,6 +14,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 extern char** environ;
@@ -89,7 +90,15 @@ bool Launch(const std::vector<std::string>& arguments)
     std::vector<char*> argv;
     for (std::string& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
-    return posix_spawn(&g_server, "/usr/bin/python3", nullptr, nullptr, argv.data(), environ) == 0;
+    // The server's output goes nowhere: a server that outlived a crashed test must not
+    // hold the test's output open.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const bool started = posix_spawn(&g_server, "/usr/bin/python3", &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
 }
 
 #endif
@@ -166,7 +175,7 @@ bool UpdateServer::Start()
                                                 "--log",           UnixPath(m_folder) + "/log",
                                                 "--run-file",      UnixPath(m_folder) + "/run",
                                                 "--stall-seconds", "4",
-                                                "--max-seconds",   "600"};
+                                                "--max-seconds",   "180"};
     if (!Launch(arguments)) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!fs::exists(runFile) && std::chrono::steady_clock::now() < deadline) {
