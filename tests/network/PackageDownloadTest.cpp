@@ -17,19 +17,10 @@
 
 namespace {
 
+using kestrow_test::Posted;
 using kestrow_test::ScratchFolder;
 using kestrow_test::UpdateServer;
 namespace fs = std::filesystem;
-
-struct Posted {
-    uint32_t message;
-    uint64_t wParam;
-    int64_t lParam;
-    bool operator==(const Posted& other) const
-    {
-        return message == other.message && wParam == other.wParam && lParam == other.lParam;
-    }
-};
 
 std::string Pattern(size_t size)
 {

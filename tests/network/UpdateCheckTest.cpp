@@ -13,6 +13,7 @@
 namespace {
 
 using kestrow_test::LoggedRequest;
+using kestrow_test::Posted;
 using kestrow_test::UpdateServer;
 
 std::string Narrow(const XpString& text)
@@ -101,12 +102,6 @@ std::vector<std::string> Split(const std::string& text, char separator)
     parts.push_back(text.substr(start));
     return parts;
 }
-
-struct Posted {
-    uint32_t message;
-    uint64_t wParam;
-    int64_t lParam;
-};
 
 class UpdateCheck : public ::testing::Test {
 protected:

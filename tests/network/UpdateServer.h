@@ -5,6 +5,7 @@
 // trusted CA; the proxy settings of the environment are cleared first.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,17 @@
 #include "foundation/text/XpString.h"
 
 namespace kestrow_test {
+
+// One message that a stage posted, as a test records it.
+struct Posted {
+    uint32_t message;
+    uint64_t wParam;
+    int64_t lParam;
+    bool operator==(const Posted& other) const
+    {
+        return message == other.message && wParam == other.wParam && lParam == other.lParam;
+    }
+};
 
 // One request as the server logged it.
 struct LoggedRequest {
