@@ -80,9 +80,14 @@ TEST_F(PackageDownload, WholePackagesOfEverySize)
         m_server->WritePackage(name, bytes);
         ASSERT_EQ(Run(m_server->Secure(), "/packages/" + name + "?v=1.2"), 0);
         const auto length = static_cast<int64_t>(size);
-        const std::vector<Posted> expected = {
-            {WM_DOWNLOAD_BEGUN, 0, length}, {WM_DOWNLOAD_PROGRESS, size, length}, {WM_DOWNLOAD_DONE, size, length}};
-        ExpectPosted(expected);
+        // A slow machine may see progress during the transfer too: drop it before comparing.
+        std::vector<Posted> posted;
+        for (size_t i = 0; i < m_posted.size(); ++i) {
+            if (m_posted[i].message != WM_DOWNLOAD_PROGRESS || i + 2 == m_posted.size()) posted.push_back(m_posted[i]);
+        }
+        m_posted = posted;
+        ExpectPosted(
+            {{WM_DOWNLOAD_BEGUN, 0, length}, {WM_DOWNLOAD_PROGRESS, size, length}, {WM_DOWNLOAD_DONE, size, length}});
         EXPECT_TRUE(Downloaded(name) == bytes);
         EXPECT_EQ(kestrow_test::ToFs(m_context.packagePath), m_work.Path() / name);
         EXPECT_EQ(m_context.packageSize, size);
