@@ -61,6 +61,17 @@ inline constexpr uint32_t BadPathname = 161;
 inline constexpr uint32_t MoreData = 234;
 inline constexpr uint32_t BadDb = 1009;  // the registry's store does not parse
 inline constexpr uint32_t KeyDeleted = 1018;
+// WinInet's errors, which the HTTP service reports on both targets.
+inline constexpr uint32_t InternetTimeout = 12002;
+inline constexpr uint32_t InternetInternalError = 12004;
+inline constexpr uint32_t InternetInvalidUrl = 12005;
+inline constexpr uint32_t InternetUnrecognizedScheme = 12006;
+inline constexpr uint32_t InternetNameNotResolved = 12007;
+inline constexpr uint32_t InternetCannotConnect = 12029;
+inline constexpr uint32_t InternetConnectionAborted = 12030;
+inline constexpr uint32_t InternetInvalidCa = 12045;
+inline constexpr uint32_t HttpRedirectFailed = 12156;
+inline constexpr uint32_t InternetSecurityChannelError = 12157;
 }  // namespace XpWinError
 
 // errno values as the Windows C run-time numbers them.
