@@ -242,8 +242,7 @@ uint32_t CheckAppendedContent(const XpByteSource& file, const XpByteRange& range
     Bio bio(BIO_new(RangeMethod()));
     if (!bio) return XpTrustError::SystemError;
     BIO_set_data(bio.get(), &reader);
-    if (PKCS7_verify(p7, nullptr, nullptr, bio.get(), nullptr, PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN) !=
-        1) {
+    if (PKCS7_verify(p7, nullptr, nullptr, bio.get(), nullptr, PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN) != 1) {
         return reader.position == reader.end ? XpTrustError::BadSignature : XpTrustError::FileError;
     }
     return 0;
@@ -342,8 +341,9 @@ time_t TimestampTime(PKCS7_SIGNER_INFO* info, X509_STORE* store)
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
     const ASN1_OCTET_STRING* wanted = TS_MSG_IMPRINT_get_msg(imprint);
-    if (md == nullptr || EVP_Digest(ASN1_STRING_get0_data(info->enc_digest), ASN1_STRING_length(info->enc_digest),
-                                    digest, &size, md, nullptr) != 1 ||
+    if (md == nullptr ||
+        EVP_Digest(ASN1_STRING_get0_data(info->enc_digest), ASN1_STRING_length(info->enc_digest), digest, &size, md,
+                   nullptr) != 1 ||
         static_cast<int>(size) != ASN1_STRING_length(wanted) ||
         std::memcmp(digest, ASN1_STRING_get0_data(wanted), size) != 0) {
         return -1;
@@ -380,7 +380,7 @@ uint32_t XpPosixVerifySignature(const XpByteSource& file, bool checkTrust, const
     if (!checkTrust) return 0;
 
     const uint32_t intact = pe == XpPeLayoutResult::Signed ? CheckPeContent(file, layout, p7.get())
-                                                            : CheckAppendedContent(file, content, p7.get());
+                                                           : CheckAppendedContent(file, content, p7.get());
     ERR_clear_error();
     if (intact != 0) return intact;
     if (!CodeSigningUsage(cert)) return XpTrustError::WrongUsage;

@@ -17,9 +17,9 @@ uint32_t U32(const unsigned char* p)
 constexpr size_t kCoffBytes = 24;  // "PE\0\0" and the file header
 constexpr size_t kChecksumField = 64;
 constexpr size_t kCertificateDirectory = 4;
-constexpr uint16_t kCertRevision2 = 0x0200;    // WIN_CERT_REVISION_2_0
-constexpr uint16_t kCertPkcsSignedData = 2;    // WIN_CERT_TYPE_PKCS_SIGNED_DATA
-constexpr size_t kCertHeaderBytes = 8;         // dwLength, wRevision, wCertificateType
+constexpr uint16_t kCertRevision2 = 0x0200;  // WIN_CERT_REVISION_2_0
+constexpr uint16_t kCertPkcsSignedData = 2;  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+constexpr size_t kCertHeaderBytes = 8;       // dwLength, wRevision, wCertificateType
 
 void SetDigested(XpPeSignatureLayout& layout, uint64_t end)
 {

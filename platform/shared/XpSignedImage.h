@@ -28,10 +28,10 @@ struct XpByteRange {
 // The parts of a PE file that decide its Authenticode digest.
 struct XpPeSignatureLayout {
     bool pe32Plus = false;
-    uint64_t checksumOffset = 0;    // the 4-byte checksum of the optional header
-    uint64_t certEntryOffset = 0;   // the 8-byte certificate-table entry of the data directories
-    XpByteRange certTable;          // size 0 when the file carries no table
-    XpByteRange signature;          // the first PKCS #7 SignedData entry; size 0 when none
+    uint64_t checksumOffset = 0;   // the 4-byte checksum of the optional header
+    uint64_t certEntryOffset = 0;  // the 8-byte certificate-table entry of the data directories
+    XpByteRange certTable;         // size 0 when the file carries no table
+    XpByteRange signature;         // the first PKCS #7 SignedData entry; size 0 when none
     // The ranges that the image digest covers, in file order.
     std::vector<XpByteRange> digested;
 };

@@ -102,8 +102,8 @@ uint32_t XpPlatformHeldFile::Open(const XpChar* path)
     Close();
     // Read access, shared for reading only: no one may write, rename or delete the file
     // while it is held. The trust check and the installer's start open it for reading.
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     m_handle = file;
     m_path = path;
