@@ -7,8 +7,10 @@
 
 #include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformErrors.h"
+#include "platform/PlatformFiles.h"
 #include "platform/posix/PosixAuthenticode.h"
 #include "platform/posix/PosixCommon.h"
+#include "platform/posix/PosixShareModes.h"
 
 namespace {
 
@@ -80,6 +82,12 @@ uint32_t XpPlatformHeldFile::Open(const XpChar* path)
         !OnlyOwnerMayChange(file) || !OnlyOwnerMayChange(parent)) {
         close(fd);
         return XpWinError::AccessDenied;
+    }
+    // As on Windows: read access, shared for reading only, so that no process of this
+    // library writes, renames or deletes the package while it is held.
+    if (const uint32_t shared = XpPosixTakeShareMode(fd, XpFileOpen::GenericRead, XpFileOpen::ShareRead)) {
+        close(fd);
+        return shared;
     }
     m_handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
     m_path = path;
