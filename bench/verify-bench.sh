@@ -10,7 +10,7 @@
 # osslsigncode, hyperfine, GNU time. Limits: ratio at most 1.15, memory within 8 MiB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/linux}
+build=$(realpath "${1:-build/linux}")
 mib=${2:-512}
 verify=$build/app/kestrow-verify
 stand_in=$build/tests/signed-packages/unsigned.exe
@@ -35,11 +35,11 @@ done
 "$verify" --roots roots big-signed.exe >/dev/null || { echo "the benchmark package was refused"; exit 1; }
 
 hyperfine --warmup 2 --runs 7 --export-json times.json \
-  -n verify "'$OLDPWD/$verify' --roots roots big-signed.exe" \
+  -n verify "'$verify' --roots roots big-signed.exe" \
   -n 'openssl dgst' 'openssl dgst -sha256 big-signed.exe' >/dev/null
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
-small_kib=$(peak "$OLDPWD/$verify" --roots roots small-signed.exe)
-big_kib=$(peak "$OLDPWD/$verify" --roots roots big-signed.exe)
+small_kib=$(peak "$verify" --roots roots small-signed.exe)
+big_kib=$(peak "$verify" --roots roots big-signed.exe)
 
 python3 - "$mib" "$small_kib" "$big_kib" <<'PY'
 import json, sys
