@@ -1,7 +1,6 @@
 #include "platform/posix/PosixAuthenticode.h"
 
 #include <dirent.h>
-#include <errno.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -11,7 +10,6 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,21 +21,6 @@
 #include "platform/PlatformCodeSignature.h"
 #include "platform/posix/PosixCommon.h"
 #include "platform/shared/XpSignedImage.h"
-
-bool XpPosixFdByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) const
-{
-    if (offset > m_size || size > m_size - offset) return false;
-    auto* out = static_cast<unsigned char*>(buffer);
-    while (size > 0) {
-        const ssize_t got = pread(m_fd, out, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        out += got;
-        offset += static_cast<uint64_t>(got);
-        size -= static_cast<size_t>(got);
-    }
-    return true;
-}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformFiles.h"
 #include "platform/posix/PosixAuthenticode.h"
+#include "platform/posix/PosixByteSource.h"
 #include "platform/posix/PosixCommon.h"
 #include "platform/posix/PosixShareModes.h"
 
