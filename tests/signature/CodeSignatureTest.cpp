@@ -11,25 +11,19 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "foundation/version/XpVersionInfo.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/shared/XpSignedImage.h"
+#include "signature/SignedPackages.h"
 #include "update/VerifyPackage.h"
 
 namespace {
 
-using kestrow_test::ToFs;
 using kestrow_test::ToPlatform;
 using kestrow_test::ToXp;
 
-std::filesystem::path Packages()
-{
-    return ToFs(GetModulePath()).parent_path() / "signed-packages";
-}
-
 const XpPlatformString& Roots()
 {
-    static const XpPlatformString roots = ToPlatform(Packages() / "roots");
+    static const XpPlatformString roots = ToPlatform(kestrow_test::SignedPackages() / "roots");
     return roots;
 }
 
@@ -68,7 +62,7 @@ protected:
     void SetUp() override
     {
         TempFolderTest::SetUp();
-        m_bytes = kestrow_test::ReadWholeFile(Packages() / "norvale.exe");
+        m_bytes = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "norvale.exe");
         ASSERT_FALSE(m_bytes.empty());
         XpMemoryByteSource source(m_bytes.data(), m_bytes.size());
         ASSERT_EQ(XpReadPeSignatureLayout(source, m_layout), XpPeLayoutResult::Signed);
@@ -101,33 +95,33 @@ TEST(CodeSignature, IntactSignaturesPassTheTrustCheckWhateverTheSigner)
 {
     for (const char* name :
          {"norvale.exe", "norvale32.exe", "longer.exe", "other.exe", "organization.exe", "expired-timestamped.exe"}) {
-        EXPECT_EQ(Trust(Packages() / name), 0u) << name;
+        EXPECT_EQ(Trust(kestrow_test::SignedPackages() / name), 0u) << name;
     }
 #if !defined(_WIN32)
-    EXPECT_EQ(Trust(Packages() / "norvale.pkg"), 0u);
-    EXPECT_EQ(Trust(Packages() / "other.pkg"), 0u);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "norvale.pkg"), 0u);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "other.pkg"), 0u);
 #endif
 }
 
 TEST(CodeSignature, ChainsMustReachATrustedRootForCodeSigningWithinValidity)
 {
     SKIP_WHERE_WINE_TRUSTS_ANY_ROOT();
-    EXPECT_EQ(Trust(Packages() / "selfsigned.exe"), XpTrustError::UntrustedRoot);
-    EXPECT_EQ(Trust(Packages() / "untrusted-ca.exe"), XpTrustError::UntrustedRoot);
-    EXPECT_EQ(Trust(Packages() / "untrusted-ca.pkg"), XpTrustError::UntrustedRoot);
-    EXPECT_EQ(Trust(Packages() / "expired.exe"), XpTrustError::Expired);
-    EXPECT_EQ(Trust(Packages() / "wrong-usage.exe"), XpTrustError::WrongUsage);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "selfsigned.exe"), XpTrustError::UntrustedRoot);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "untrusted-ca.exe"), XpTrustError::UntrustedRoot);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "untrusted-ca.pkg"), XpTrustError::UntrustedRoot);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "expired.exe"), XpTrustError::Expired);
+    EXPECT_EQ(Trust(kestrow_test::SignedPackages() / "wrong-usage.exe"), XpTrustError::WrongUsage);
     // The test root is trusted only through the extra folder.
-    EXPECT_EQ(XpPlatformVerifyFileTrust(ToPlatform(Packages() / "norvale.exe").c_str(), nullptr),
+    EXPECT_EQ(XpPlatformVerifyFileTrust(ToPlatform(kestrow_test::SignedPackages() / "norvale.exe").c_str(), nullptr),
               XpTrustError::UntrustedRoot);
 }
 
 TEST(CodeSignature, UnsignedOrUnreadableFilesFail)
 {
-    EXPECT_NE(Trust(Packages() / "unsigned.exe"), 0u);
-    EXPECT_NE(Trust(Packages() / "missing.exe"), 0u);
+    EXPECT_NE(Trust(kestrow_test::SignedPackages() / "unsigned.exe"), 0u);
+    EXPECT_NE(Trust(kestrow_test::SignedPackages() / "missing.exe"), 0u);
     uint32_t error = 0;
-    EXPECT_EQ(Signer(Packages() / "unsigned.exe", &error), "");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "unsigned.exe", &error), "");
     EXPECT_NE(error, 0u);
 }
 
@@ -149,7 +143,7 @@ TEST_F(DamagedPackageTest, OneChangedByteOrACutTableBreaksTheSignature)
     // The fields that the digest leaves out are not part of what was signed.
     EXPECT_EQ(Trust(Changed("checksum.exe", m_layout.checksumOffset)), 0u);
     // A changed byte of an appended signature's content.
-    std::string package = kestrow_test::ReadWholeFile(Packages() / "norvale.pkg");
+    std::string package = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "norvale.pkg");
     package[100] = static_cast<char>(~package[100]);
     WriteBytes("changed.pkg", package);
     EXPECT_EQ(Trust(Native("changed.pkg")), XpTrustError::BadSignature);
@@ -158,13 +152,13 @@ TEST_F(DamagedPackageTest, OneChangedByteOrACutTableBreaksTheSignature)
 
 TEST(CodeSignature, SignerIsTheSimpleDisplayName)
 {
-    EXPECT_EQ(Signer(Packages() / "norvale.exe"), "Norvale Corporation");
-    EXPECT_EQ(Signer(Packages() / "longer.exe"), "Norvale Corporation Holdings Ltd");
-    EXPECT_EQ(Signer(Packages() / "other.exe"), "Contoso Imaging Ltd");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "norvale.exe"), "Norvale Corporation");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "longer.exe"), "Norvale Corporation Holdings Ltd");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "other.exe"), "Contoso Imaging Ltd");
     // Without a common name the organizational unit comes before the organization.
-    EXPECT_EQ(Signer(Packages() / "organization.exe"), "Norvale Corporation");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "organization.exe"), "Norvale Corporation");
 #if !defined(_WIN32)
-    EXPECT_EQ(Signer(Packages() / "norvale.pkg"), "Norvale Corporation");
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "norvale.pkg"), "Norvale Corporation");
 #endif
 }
 
@@ -177,17 +171,17 @@ TEST(VerifyPackage, OnlyTheExactSignerIsAccepted)
     EXPECT_FALSE(IsExpectedSigner(nullptr));
 
     const XpString roots(Roots().c_str());
-    EXPECT_TRUE(VerifyPackageSigner(ToXp(Packages() / "norvale.exe")));
-    EXPECT_FALSE(VerifyPackageSigner(ToXp(Packages() / "longer.exe")));
-    EXPECT_TRUE(VerifyPackage(ToXp(Packages() / "norvale.exe"), roots).accepted);
-    const PackageVerdict longer = VerifyPackage(ToXp(Packages() / "longer.exe"), roots);
+    EXPECT_TRUE(VerifyPackageSigner(ToXp(kestrow_test::SignedPackages() / "norvale.exe")));
+    EXPECT_FALSE(VerifyPackageSigner(ToXp(kestrow_test::SignedPackages() / "longer.exe")));
+    EXPECT_TRUE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "norvale.exe"), roots).accepted);
+    const PackageVerdict longer = VerifyPackage(ToXp(kestrow_test::SignedPackages() / "longer.exe"), roots);
     EXPECT_FALSE(longer.accepted);
     EXPECT_EQ(longer.trustError, 0u);
-    EXPECT_FALSE(VerifyPackage(ToXp(Packages() / "other.exe"), roots).accepted);
-    EXPECT_FALSE(VerifyPackage(ToXp(Packages() / "unsigned.exe"), roots).accepted);
+    EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "other.exe"), roots).accepted);
+    EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "unsigned.exe"), roots).accepted);
     if (!kWineTrustsAnyChain) {
-        EXPECT_FALSE(VerifyPackageTrust(ToXp(Packages() / "selfsigned.exe"), roots));
-        EXPECT_FALSE(VerifyPackage(ToXp(Packages() / "expired.exe"), roots).accepted);
+        EXPECT_FALSE(VerifyPackageTrust(ToXp(kestrow_test::SignedPackages() / "selfsigned.exe"), roots));
+        EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "expired.exe"), roots).accepted);
     }
 }
 

@@ -15,19 +15,13 @@
 
 #include "TestSupport.h"
 #include "foundation/files/XpFile.h"
-#include "foundation/version/XpVersionInfo.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformErrors.h"
+#include "signature/SignedPackages.h"
 
 namespace {
 
-using kestrow_test::ToFs;
 using kestrow_test::ToPlatform;
-
-std::filesystem::path Packages()
-{
-    return ToFs(GetModulePath()).parent_path() / "signed-packages";
-}
 
 // The stand-in installers of both targets end with exit code 7.
 constexpr int kInstallerExitCode = 7;
@@ -36,7 +30,7 @@ class HeldPackageTest : public kestrow_test::TempFolderTest {
 protected:
     std::filesystem::path Copy(const char* source, const char* name) const
     {
-        WriteBytes(name, kestrow_test::ReadWholeFile(Packages() / source));
+        WriteBytes(name, kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / source));
         std::filesystem::permissions(Native(name), std::filesystem::perms::owner_exec,
                                      std::filesystem::perm_options::add);
         return Native(name);
@@ -68,7 +62,7 @@ TEST_F(HeldPackageTest, RunUsesTheCheckedBytesWhenTheNameIsReplacedAfterTheCheck
     const std::filesystem::path package = Copy("norvale.pkg", "package");
     XpPlatformHeldFile held;
     ASSERT_EQ(held.Open(ToPlatform(package).c_str()), 0u);
-    EXPECT_EQ(held.VerifyTrust(ToPlatform(Packages() / "roots").c_str()), 0u);
+    EXPECT_EQ(held.VerifyTrust(ToPlatform(kestrow_test::SignedPackages() / "roots").c_str()), 0u);
 
     WriteBytes("swap", "#!/bin/sh\nexit 9\n");
     std::filesystem::permissions(Native("swap"), std::filesystem::perms::owner_all);

@@ -6,26 +6,20 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "foundation/version/XpVersionInfo.h"
 #include "platform/PlatformCodeSignature.h"
+#include "signature/SignedPackages.h"
 #include "update/VerifyStage.h"
 
 namespace {
 
-using kestrow_test::ToFs;
 using Message = VerifyStageMessage;
-
-std::filesystem::path Packages()
-{
-    return ToFs(GetModulePath()).parent_path() / "signed-packages";
-}
 
 class VerifyStageTest : public kestrow_test::TempFolderTest {
 protected:
     // Runs the stage on a copy of a signed package, cut short by cut bytes.
     int Verify(const char* source, bool downloadedNow, int64_t cut = 0, bool cancelDuringCheck = false)
     {
-        const std::string bytes = kestrow_test::ReadWholeFile(Packages() / source);
+        const std::string bytes = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / source);
         m_announced = static_cast<uint32_t>(bytes.size());
         WriteBytes("package.exe", bytes.substr(0, bytes.size() - static_cast<size_t>(cut)));
         m_downloadComplete = downloadedNow;
@@ -34,7 +28,7 @@ protected:
         context.packageSize = m_announced;
         context.downloadComplete = &m_downloadComplete;
         context.abort = &m_abort;
-        context.extraRoots = kestrow_test::ToXp(Packages() / "roots");
+        context.extraRoots = kestrow_test::ToXp(kestrow_test::SignedPackages() / "roots");
         context.held = m_useHeld ? &m_held : nullptr;
         context.post = [&](Message message) {
             m_posted.push_back(message);
@@ -85,7 +79,7 @@ TEST_F(VerifyStageTest, FreshPackageThatFailsEndsTheUpdate)
 
 TEST_F(VerifyStageTest, ReadOnlyLeftOverOfAnotherSignerIsDeleted)
 {
-    const std::string bytes = kestrow_test::ReadWholeFile(Packages() / "other.exe");
+    const std::string bytes = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "other.exe");
     WriteBytes("package.exe", bytes);
     kestrow_test::MakeReadOnly(Native("package.exe"));
     VerifyStageContext context;
