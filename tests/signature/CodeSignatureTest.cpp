@@ -157,6 +157,12 @@ TEST(CodeSignature, SignerIsTheSimpleDisplayName)
     EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "other.exe"), "Contoso Imaging Ltd");
     // Without a common name the organizational unit comes before the organization.
     EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "organization.exe"), "Norvale Corporation");
+    // Without any of those, the subject alternative name's e-mail, else the first attribute.
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "alt-email.exe"), "updates@norvale.example");
+#if !defined(_WIN32)
+    // Wine leaves out this last fallback, which Windows documents: Linux only.
+    EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "first-attribute.exe"), "Springfield");
+#endif
 #if !defined(_WIN32)
     EXPECT_EQ(Signer(kestrow_test::SignedPackages() / "norvale.pkg"), "Norvale Corporation");
 #endif

@@ -27,6 +27,7 @@ policy = any_name
 unique_subject = no
 email_in_dn = yes
 [ any_name ]
+localityName = optional
 countryName = optional
 organizationName = optional
 organizationalUnitName = optional
@@ -42,6 +43,11 @@ keyUsage = critical,digitalSignature
 extendedKeyUsage = codeSigning
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[ code_email ]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = codeSigning
+subjectAltName = email:updates@norvale.example
 [ server ]
 basicConstraints = CA:FALSE
 keyUsage = critical,digitalSignature
@@ -92,6 +98,8 @@ issue norvale root "/C=US/O=Norvale Corporation/CN=Norvale Corporation" code $no
 issue other root "/O=Contoso Imaging Ltd/CN=Contoso Imaging Ltd" code $now_start $now_end
 issue longer root "/CN=Norvale Corporation Holdings Ltd" code $now_start $now_end
 issue organization root "/OU=Norvale Corporation/O=Norvale Parent Group" code $now_start $now_end
+issue alt-email root "/C=US" code_email $now_start $now_end
+issue first-attribute root "/L=Springfield/C=US" code $now_start $now_end
 issue server root "/CN=Norvale Corporation" server $now_start $now_end
 issue expired root "/CN=Norvale Corporation" code 20200101000000Z 20210101000000Z
 issue tsa root "/CN=Kestrow Test Time Stamps" tsa 20190601000000Z 20391231000000Z
@@ -116,6 +124,8 @@ sign norvale installer32.exe ../norvale32.exe
 sign other installer.exe ../other.exe
 sign longer installer.exe ../longer.exe
 sign organization installer.exe ../organization.exe
+sign alt-email installer.exe ../alt-email.exe
+sign first-attribute installer.exe ../first-attribute.exe
 sign server installer.exe ../wrong-usage.exe
 sign selfsigned installer.exe ../selfsigned.exe
 sign untrusted installer.exe ../untrusted-ca.exe
