@@ -95,9 +95,13 @@ Pkcs7 ReadPkcs7(const XpByteSource& file, const XpByteRange& range)
     return ReadPkcs7(bytes.data(), bytes.size());
 }
 
-// The one signer and its certificate; null when there is not exactly one.
+// The one signer and its certificate; null when there is not exactly one, or when the
+// signature names more than one digest algorithm.
 X509* SignerCertificate(PKCS7* p7, PKCS7_SIGNER_INFO** info)
 {
+    // One digest algorithm, as Authenticode requires: PKCS7_verify also leaks the digest
+    // filters of all but the first of several over supplied content.
+    if (sk_X509_ALGOR_num(p7->d.sign->md_algs) != 1) return nullptr;
     STACK_OF(PKCS7_SIGNER_INFO)* infos = PKCS7_get_signer_info(p7);
     if (infos == nullptr || sk_PKCS7_SIGNER_INFO_num(infos) != 1) return nullptr;
     *info = sk_PKCS7_SIGNER_INFO_value(infos, 0);
@@ -106,8 +110,8 @@ X509* SignerCertificate(PKCS7* p7, PKCS7_SIGNER_INFO** info)
     return sk_X509_value(signers.get(), 0);
 }
 
-// A read-only BIO over a range of a byte source, for a signature over a whole file's
-// content that must be streamed.
+// A read-only BIO over a range of a byte source: the content of an appended signature is
+// streamed from the file.
 struct RangeReader {
     const XpByteSource* file;
     uint64_t position;
@@ -143,6 +147,16 @@ BIO_METHOD* RangeMethod()
         return m;
     }();
     return method;
+}
+
+// The content that a signature covers, as PKCS7_verify reads it. Not a memory BIO:
+// PKCS7_verify copies one of those into a BIO of its own, which it leaks when the
+// signature's digest algorithm is unknown.
+Bio RangeBio(RangeReader& reader)
+{
+    Bio bio(BIO_new(RangeMethod()));
+    if (bio) BIO_set_data(bio.get(), &reader);
+    return bio;
 }
 
 const EVP_MD* DigestFromOid(const std::vector<unsigned char>& oid)
@@ -212,9 +226,11 @@ uint32_t CheckPeContent(const XpByteSource& file, const XpPeSignatureLayout& lay
     if (md == nullptr) return XpTrustError::BadDigest;
     if (!ImageDigest(file, layout, md, actual)) return XpTrustError::FileError;
     if (actual != wanted.digest) return XpTrustError::BadDigest;
-    Bio signedBytes(BIO_new_mem_buf(data + header, static_cast<int>(length)));
-    if (!signedBytes || PKCS7_verify(p7, nullptr, nullptr, signedBytes.get(), nullptr,
-                                     PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN) != 1) {
+    const XpMemoryByteSource signedBytes(data + header, length);
+    RangeReader reader{&signedBytes, 0, length};
+    Bio bio = RangeBio(reader);
+    if (!bio) return XpTrustError::SystemError;
+    if (PKCS7_verify(p7, nullptr, nullptr, bio.get(), nullptr, PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN) != 1) {
         return XpTrustError::BadSignature;
     }
     return 0;
@@ -225,9 +241,8 @@ uint32_t CheckAppendedContent(const XpByteSource& file, const XpByteRange& range
 {
     if (!PKCS7_get_detached(p7)) return XpTrustError::NoSignature;
     RangeReader reader{&file, range.offset, range.offset + range.size};
-    Bio bio(BIO_new(RangeMethod()));
+    Bio bio = RangeBio(reader);
     if (!bio) return XpTrustError::SystemError;
-    BIO_set_data(bio.get(), &reader);
     if (PKCS7_verify(p7, nullptr, nullptr, bio.get(), nullptr, PKCS7_NOVERIFY | PKCS7_BINARY | PKCS7_NOCHAIN) != 1) {
         return reader.position == reader.end ? XpTrustError::BadSignature : XpTrustError::FileError;
     }
