@@ -33,7 +33,7 @@ for fuzzer in "${fuzzers[@]}"; do
   mkdir -p "$corpus"
   seeds="tests/fuzz/seeds/${name%_fuzzer}"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
-  "$fuzzer" -max_total_time="${KESTROW_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -timeout=10 "$corpus" >"$scratch/$name.log" 2>&1 ||
+  "$fuzzer" -max_total_time="${KESTROW_FUZZ_SECONDS:-20}" -rss_limit_mb=2048 -timeout=10 "$corpus" >"$scratch/$name.log" 2>&1 ||
     { tail -n 40 "$scratch/$name.log"; echo "fuzzer $name failed"; exit 1; }
   tail -n 1 "$scratch/$name.log"
 done

@@ -12,6 +12,7 @@
 
 #include "platform/PlatformErrors.h"
 #include "platform/PlatformVersion.h"
+#include "platform/posix/PosixByteSource.h"
 #include "platform/posix/PosixCommon.h"
 #include "platform/shared/XpExecutableImage.h"
 
@@ -19,31 +20,6 @@ namespace {
 
 constexpr size_t kFirstPathBuffer = 4096;
 constexpr size_t kLargestPathBuffer = 65536;
-
-// An open file read with pread, so that only the bytes the reader asks for are read.
-class FileByteSource final : public XpByteSource {
-public:
-    FileByteSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
-    uint64_t Size() const override { return m_size; }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) const override
-    {
-        if (offset > m_size || size > m_size - offset) return false;
-        auto* out = static_cast<unsigned char*>(buffer);
-        while (size > 0) {
-            const ssize_t done = pread(m_fd, out, size, static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) return false;
-            out += done;
-            offset += static_cast<uint64_t>(done);
-            size -= static_cast<size_t>(done);
-        }
-        return true;
-    }
-
-private:
-    int m_fd;
-    uint64_t m_size;
-};
 
 }  // namespace
 
@@ -77,7 +53,7 @@ uint32_t XpPlatformReadVersionBlock(const XpChar* path, std::vector<unsigned cha
     } else if (!S_ISREG(info.st_mode)) {
         rc = XpWinError::AccessDenied;
     } else {
-        const FileByteSource file(fd, static_cast<uint64_t>(info.st_size));
+        const XpPosixFdByteSource file(fd, static_cast<uint64_t>(info.st_size));
         if (!XpFindVersionBlock(file, block)) {
             block.clear();
             rc = XpWinError::ResourceTypeNotFound;
