@@ -1,89 +1,34 @@
 // Kestrow: the network updater of the Vimbly photo and video browser.
 //
-// Until the update stages exist, the main job walks the part of the flow that the
-// foundation already carries: it prepares the work directory below the temporary folder,
-// writes and reads back a version file there as the pre-check will read the host
-// product's, and cleans the work directory up as the end of an update does.
+// The program's static objects, in the order of their construction: the fixed texts
+// (constants in KestrowApp.h), the single-instance mutex, the application object, the
+// stage thread manager. main gives the application its arguments and the view it can
+// show, and runs it; the process ends with exit status 0 on every path.
 
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
-#include "foundation/time/XpDateTime.h"
-#include "foundation/files/XpFile.h"
-#include "foundation/files/XpPath.h"
-#include "foundation/files/XpPathText.h"
-#include "foundation/text/XpString.h"
+#include "app/KestrowApp.h"
+#include "app/NamedMutex.h"
+#include "app/ThreadManager.h"
+#include "platform/PlatformConsole.h"
+#include "ui/TerminalView.h"
 
-namespace {
-
-const char kInstanceKey[] = "Vimbly_Kestrow";
-const XpChar kWorkDirectoryName[] = XP_T("Vimbly_Kestrow");
-
-void Say(const XpString& text)
-{
-    const XpNarrowString narrow = text.ToNarrow();
-    std::printf("%s\n", narrow.GetString());
-    std::fflush(stdout);
-}
-
-XpString Describe(const XpChar* what, XpResult rc)
-{
-    XpString text;
-    text.Format(XP_T("%s: %s (result 0x%04x)"), what, rc == XpRc::Ok ? XP_T("done") : XP_T("failed"), rc);
-    return text;
-}
-
-int RunMainJob()
-{
-    Say(XpString(XP_T("Vimbly Updater")));
-
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (XpDateTime::Now().GetFields(&year, &month, &day, &hour, &minute, &second, nullptr)) {
-        XpString started;
-        started.Format(XP_T("Started %04d-%02d-%02d %02d:%02d:%02d"), year, month, day, hour, minute, second);
-        Say(started);
-    }
-
-    // The work directory lives in the user's temporary folder.
-    const XpPath temporary;
-    const XpPath work(CombinePath(temporary.ToString(), XpString(kWorkDirectoryName)));
-    if (!work.IsDirectory()) work.CreateDirectories();
-    if (!work.IsDirectory()) {
-        Say(XpString(XP_T("The work directory could not be made: ")) + work.ToString());
-        return 0;
-    }
-    Say(XpString(XP_T("Work directory: ")) + work.ToString());
-
-    // A version file written in text mode and read back as the first line of a file.
-    const XpString versionPath = CombinePath(work.ToString(), XpString(XP_T("Version.txt")));
-    XpFile version(versionPath);
-    XpResult rc = version.Open(0x2 | 0x10, 0);
-    if (rc == XpRc::Ok) rc = version.WriteText(XP_T("1.0.0.0\n"));
-    version.Close();
-    Say(Describe(XP_T("Write Version.txt"), rc));
-
-    XpString line;
-    rc = version.Open(0x1 | 0x10, 1);
-    if (rc == XpRc::Ok) rc = version.ReadLine(line);
-    version.Close();
-    XpString readBack;
-    readBack.Format(XP_T("Installed version read back: \"%s\" (%I64d bytes on disk)"), line.GetString(),
-                    static_cast<long long>(version.GetSize()));
-    Say(rc == XpRc::Ok ? readBack : Describe(XP_T("Read Version.txt"), rc));
-
-    // Clean-up: the work directory goes with everything in it.
-    work.RemoveDirectoryTree();
-    Say(work.IsDirectory() ? XpString(XP_T("The work directory could not be removed."))
-                           : XpString(XP_T("Work directory removed.")));
-    return 0;
-}
-
-}  // namespace
+NamedMutex g_instanceMutex(kInstanceMutexName);
+KestrowApp theApp(g_instanceMutex, ProgramStrings());
+ThreadManager g_threadManager;
 
 int main(int argc, char** argv)
 {
-    // The updater runs only when started with its instance key; anything else ends it
-    // silently. The process always ends with exit status 0.
-    if (argc < 2 || std::strcmp(argv[1], kInstanceKey) != 0) return 0;
-    return RunMainJob();
+    std::vector<XpString> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(XpNarrowString(argv[i]).ToWide());
+    theApp.SetArguments(arguments);
+    // The window-system views (Win32, GTK) take this place as they land; the terminal
+    // view serves every system until then. It lives as long as the process: its reader
+    // of the standard input may still wait for a line when the program ends.
+    TerminalView* view = new TerminalView(stdout, XpPlatformIsInputTerminal());
+    theApp.SetView(view);
+    theApp.Run();
+    std::fflush(stdout);
+    return 0;
 }

@@ -84,6 +84,10 @@ public:
     // Restores the window, brings it to the front and flashes it once: before a message
     // box of the application and when a second start finds the dialog.
     virtual void Activate() = 0;
+    // A second start: finds the first top-level window of another process that carries
+    // the mark, activates it as Activate does, and tells whether one was found. Views
+    // without windows find nothing.
+    virtual bool ActivateOther(const XpString& key) = 0;
 
     // A modal message box on the UI thread: text, caption, DialogBox style; returns the
     // answer (kIdOk, kIdYes, kIdNo, ...). It may run before Create and after Destroy
