@@ -30,6 +30,7 @@ void HeadlessView::SetText(DialogText which, const XpString& text)
             break;
         case DialogText::Progress:
             m_progress = text;
+            m_progressHistory.push_back(text);
             break;
     }
 }

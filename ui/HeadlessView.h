@@ -27,7 +27,11 @@ public:
     void EnableClose(bool enabled) override { m_closeEnabled = enabled; }
     void SetInstanceMark(const XpString& key, bool on) override;
     void Activate() override { ++m_activations; }
-    bool ActivateOther(const XpString&) override { return false; }
+    bool ActivateOther(const XpString&) override
+    {
+        ++m_otherActivations;
+        return false;
+    }
     int MessageBox(const XpString& text, const XpString& caption, uint32_t style) override;
 
     void SetAnswer(Answer answer) { m_answer = std::move(answer); }
@@ -45,6 +49,8 @@ public:
     // of the marquee, in order.
     std::vector<std::string> m_boxes;
     std::vector<XpString> m_mainHistory;
+    std::vector<XpString> m_progressHistory;
+    int m_otherActivations = 0;
     int m_marqueeChanges = 0;
 
 private:
