@@ -1,7 +1,16 @@
 #include "ui/HeadlessView.h"
 
+#include "ui/ModalDialog.h"
+
+void HeadlessView::SetButtonText(const XpString& text)
+{
+    m_button = text;
+    if (m_pressOnNewText && m_buttonTexts++ > 0 && m_dialog != nullptr) m_dialog->PostMessage(WM_COMMAND, IDCANCEL);
+}
+
 void HeadlessView::Create(ModalDialog* dialog)
 {
+    m_buttonTexts = 0;
     m_dialog = dialog;
     m_created = true;
 }

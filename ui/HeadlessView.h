@@ -22,7 +22,7 @@ public:
     void ShowProgressBar(bool visible) override { m_barVisible = visible; }
     void SetMarquee(bool on) override;
     void SetProgressPosition(int position) override { m_position = position; }
-    void SetButtonText(const XpString& text) override { m_button = text; }
+    void SetButtonText(const XpString& text) override;
     void EnableButton(bool enabled) override { m_buttonEnabled = enabled; }
     void EnableClose(bool enabled) override { m_closeEnabled = enabled; }
     void SetInstanceMark(const XpString& key, bool on) override;
@@ -35,6 +35,9 @@ public:
     int MessageBox(const XpString& text, const XpString& caption, uint32_t style) override;
 
     void SetAnswer(Answer answer) { m_answer = std::move(answer); }
+    // The user presses the button each time its text is set again after the first time
+    // (the error screen's End).
+    void PressOnNewButtonText(bool on) { m_pressOnNewText = on; }
     ModalDialog* Dialog() const { return m_dialog; }
 
     // What the dialog shows now.
@@ -56,4 +59,6 @@ public:
 private:
     ModalDialog* m_dialog = nullptr;
     Answer m_answer;
+    bool m_pressOnNewText = false;
+    int m_buttonTexts = 0;
 };
