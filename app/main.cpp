@@ -6,6 +6,8 @@
 // show, and runs it; the process ends with exit status 0 on every path.
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/KestrowApp.h"
@@ -26,7 +28,11 @@ int main(int argc, char** argv)
     // The window-system views (Win32, GTK) take this place as they land; the terminal
     // view serves every system until then. It lives as long as the process: its reader
     // of the standard input may still wait for a line when the program ends.
-    TerminalView* view = new TerminalView(stdout, XpPlatformIsInputTerminal());
+    // KESTROW_TERMINAL_INPUT=1 takes the answers from a standard input that is not a
+    // terminal too (scripted runs: "echo y | kestrow Vimbly_Kestrow").
+    const char* scripted = std::getenv("KESTROW_TERMINAL_INPUT");
+    const bool typed = XpPlatformIsInputTerminal() || (scripted != nullptr && std::strcmp(scripted, "1") == 0);
+    TerminalView* view = new TerminalView(stdout, typed);
     theApp.SetView(view);
     theApp.Run();
     std::fflush(stdout);
