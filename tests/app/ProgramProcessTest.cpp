@@ -27,7 +27,9 @@ const char kFixedMessage[] =
 #if defined(_WIN32)
 FILE* OpenPipe(const std::string& command, const char* mode)
 {
-    return _popen(command.c_str(), mode);
+    // cmd /c drops the first and the last quote of a line that starts with one: one more
+    // pair keeps the program's and the arguments' own.
+    return _popen(("\"" + command + "\"").c_str(), mode);
 }
 int ClosePipe(FILE* pipe)
 {
