@@ -299,8 +299,8 @@ TEST_F(MainDlgTest, HeldStageMessagesDoNotStartTheNextStageBeforeTheAnswer)
     };
     m_view.SetAnswer([&](const XpString&, uint32_t) {
         for (int i = 0; i < 5; ++i) {
-            std::this_thread::sleep_for(10ms);
             m_view.Dialog()->PumpPendingMessages();
+            std::this_thread::sleep_for(10ms);  // time for a wrongly started stage to show
         }
         EXPECT_FALSE(verifyStarted.load());
         return DialogBox::kIdNo;
