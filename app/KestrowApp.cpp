@@ -1,0 +1,145 @@
+#include "app/KestrowApp.h"
+
+#include "app/StageProcedures.h"
+#include "foundation/files/XpPath.h"
+#include "foundation/files/XpPathText.h"
+#include "foundation/version/XpVersionInfo.h"
+#include "platform/PlatformFolders.h"
+#include "ui/MainDlg.h"
+#include "update/LanguageCode.h"
+#include "update/OperatingSystem.h"
+
+namespace {
+constexpr int kStageCount = 5;
+}
+
+KestrowApp::KestrowApp(NamedMutex& instanceMutex, AppStrings& strings)
+    : m_instanceMutex(instanceMutex), m_strings(strings)
+{
+    // The update context, read before the command line is looked at. The registry
+    // values (installed version and language, country, test flags) join as the registry
+    // reader lands; until then the language falls back to "US" and the rest stays empty.
+    m_strUpdaterVersion = GetModuleVersion(nullptr);
+    m_osVersionInfo = ReadOsVersion();
+    m_strLanguage = ChooseLanguageCode(nullptr, nullptr, {});
+    m_strModulePath = GetModulePath();
+    for (int i = 0; i < kStageCount; ++i) m_procedures[i] = ProgramStageProcedure(static_cast<Stage>(i));
+}
+
+void KestrowApp::SetStageProcedure(Stage stage, ThreadManager::Procedure procedure)
+{
+    m_procedures[static_cast<int>(stage)] = procedure;
+}
+
+XpString KestrowApp::GetText(const XpChar* key)
+{
+    if (!m_bStringsLoaded) return XpString();
+    XpString path = m_strLanguage;
+    path += XP_T("/");
+    path += key;
+    return m_strings.Get(path.GetString());
+}
+
+int KestrowApp::DoMessageBox(const XpString& prompt, uint32_t type)
+{
+    if (m_pMainWnd != nullptr && View() != nullptr) View()->Activate();
+    m_bInMessageBox = true;
+    const int answer = AppBase::DoMessageBox(prompt, type);
+    m_bInMessageBox = false;
+    return answer;
+}
+
+bool KestrowApp::IsHostProductRunning()
+{
+    // The process probe of the host product joins with its control; until then the
+    // notice never shows.
+    return false;
+}
+
+bool KestrowApp::StartStage(Stage stage, void* dialog)
+{
+    return g_threadManager.Start(m_procedures[static_cast<int>(stage)], dialog) != 0;
+}
+
+bool KestrowApp::LoadStrings()
+{
+    // The one string file: beside the program, when it is there and not a directory.
+    const XpString folder = GetDirectoryPart(m_strModulePath);
+    const XpString candidate = CombinePath(folder, XpString(kStringFileName));
+    const XpString path = XpPath(candidate).IsFile() ? candidate : XpString();
+    m_bStringsLoaded = m_strings.Load(std::vector<XpString>{path}) == XpRc::Ok;
+    return m_bStringsLoaded;
+}
+
+bool KestrowApp::InitInstance()
+{
+    AppBase::InitInstance();
+    if (m_arguments.empty() || !(m_arguments[0] == XpString(kInstanceKey))) return false;
+
+    if (!m_instanceMutex.HoldsAsCreator()) {
+        // Another updater runs (or the mutex could not be made): bring its dialog
+        // forward if one is marked, and end without a window.
+        if (View() != nullptr) View()->ActivateOther(XpString(kInstanceKey));
+        return false;
+    }
+
+    SetAppName(XpString(kApplicationName));
+
+    if (!LoadStrings() || !(GetText(XP_T("ApplicationName")) == XpString(kApplicationName))) {
+        AppMessageBox(XpString(kStartupFailureMessage), DialogBox::kOk | DialogBox::kIconHand);
+        return false;
+    }
+
+    if (View() == nullptr) return false;
+    MainDlg dialog(*View(), *this);
+    m_pMainWnd = &dialog;
+    m_dialogResult = dialog.DoModal();
+    dialog.PumpPendingMessages();
+    m_pMainWnd = nullptr;
+    CleanUp(m_dialogResult);
+    return false;
+}
+
+void KestrowApp::CleanUp(intptr_t result)
+{
+    // The volume watcher is restarted here once its control exists.
+    if (result == static_cast<intptr_t>(IDCANCEL)) {
+        if (!m_bDownloadComplete) RemoveWorkDirectory();
+    } else if (result == static_cast<intptr_t>(RC_INSTALLED)) {
+        if (ReadInstallResult() == 0) RemoveWorkDirectory();
+    }
+}
+
+int KestrowApp::ExitInstance()
+{
+    if (m_bStringsLoaded) {
+        m_strings.Release();
+        m_bStringsLoaded = false;
+    }
+    m_instanceMutex.Close();
+    AppBase::ExitInstance();
+    return 0;
+}
+
+XpString WorkDirectoryPath()
+{
+    const XpString temporary = GetSpecialFolderPath(0);
+    if (temporary.IsEmpty()) return XpString();
+    return CombinePath(temporary, XpString(kInstanceKey));
+}
+
+bool RemoveWorkDirectory()
+{
+    const XpString path = WorkDirectoryPath();
+    if (path.IsEmpty()) return false;
+    const XpPath work(path);
+    if (work.IsDirectory()) work.RemoveDirectoryTree();
+    return !work.IsDirectory() && !work.IsFile();
+}
+
+uint32_t ReadInstallResult()
+{
+    // Read from the host product's key once the registry reader lands; until then the
+    // value counts as unreadable and the work directory stays.
+    return 99;
+}
