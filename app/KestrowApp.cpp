@@ -8,6 +8,7 @@
 #include "ui/MainDlg.h"
 #include "update/LanguageCode.h"
 #include "update/OperatingSystem.h"
+#include "update/WorkDirectory.h"
 
 namespace {
 constexpr int kStageCount = 5;
@@ -119,22 +120,6 @@ int KestrowApp::ExitInstance()
     m_instanceMutex.Close();
     AppBase::ExitInstance();
     return 0;
-}
-
-XpString WorkDirectoryPath()
-{
-    const XpString temporary = GetSpecialFolderPath(0);
-    if (temporary.IsEmpty()) return XpString();
-    return CombinePath(temporary, XpString(kInstanceKey));
-}
-
-bool RemoveWorkDirectory()
-{
-    const XpString path = WorkDirectoryPath();
-    if (path.IsEmpty()) return false;
-    const XpPath work(path);
-    if (work.IsDirectory()) work.RemoveDirectoryTree();
-    return !work.IsDirectory() && !work.IsFile();
 }
 
 uint32_t ReadInstallResult()

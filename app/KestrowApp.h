@@ -89,9 +89,5 @@ private:
     intptr_t m_dialogResult = 0;
 };
 
-// The work directory: the instance key's folder in the user's temporary folder.
-XpString WorkDirectoryPath();
-// Removes the work directory with everything in it; true when it is gone.
-bool RemoveWorkDirectory();
 // "InstallResult" of the host product's key: what the installer left, 99 when unreadable.
 uint32_t ReadInstallResult();

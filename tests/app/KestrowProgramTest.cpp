@@ -19,7 +19,7 @@ TEST_F(KestrowProgramTest, AVersionFileLinkPlantedInTheWorkFolderLeavesItsTarget
 {
     if (!kestrow_test::CanMakeLinks()) GTEST_SKIP() << "no way to plant links on this host";
     // Someone who can write the temporary folder made the work folder first and put a
-    // link to another file where the program writes its version file.
+    // link to another file where a version file would go.
     WriteBytes("victim.txt", "precious\n");
     MakeDir("tmp/Vimbly_Kestrow");
     ASSERT_TRUE(kestrow_test::MakeLink(m_root / "victim.txt", m_root / "tmp" / "Vimbly_Kestrow" / "Version.txt"));
@@ -30,10 +30,7 @@ TEST_F(KestrowProgramTest, AVersionFileLinkPlantedInTheWorkFolderLeavesItsTarget
     const std::string output = ReadBytes("out.txt");
     EXPECT_NE(output.find("Vimbly Updater"), std::string::npos) << output;
     EXPECT_EQ(ReadBytes("victim.txt"), "precious\n") << output;
-    // The program refused either the folder that it had not made (Wine reports every
-    // folder as the user's, which an elevated program does not take) or the file in it.
-    EXPECT_TRUE(output.find("The work directory could not be made") != std::string::npos ||
-                output.find("Write Version.txt: failed (result 0x810a)") != std::string::npos)
-        << output;
+    // The clean-up after the failed update removed the work folder with the link in it as
+    // a link, never with its target.
     kestrow_test::RemoveTreeWithLinks(m_root / "tmp");
 }
