@@ -84,13 +84,17 @@ XpString DetermineCountryCode(const XpString& keyBase)
 
 XpString DetermineLanguageCode(const XpString& keyBase)
 {
-    XpString vimbly, tessaro;
-    const bool hasVimbly =
-        ReadDirectString(kXpRegMachineRoot, keyBase + kVimblyKey, XP_T("InstalledLanguage"), &vimbly);
+    // Tessaro's value is read only when Vimbly's names no language of the table.
+    XpString vimbly;
+    if (ReadDirectString(kXpRegMachineRoot, keyBase + kVimblyKey, XP_T("InstalledLanguage"), &vimbly)) {
+        XpString code = LookupLanguageCode(vimbly.GetString());
+        if (!code.IsEmpty()) return code;
+    }
+    XpString tessaro;
     const bool hasTessaro =
         ReadDirectString(kXpRegMachineRoot, keyBase + kTessaroKey, XP_T("InstalledLanguage"), &tessaro);
     return ChooseLanguageCode(
-        hasVimbly ? vimbly.GetString() : nullptr, hasTessaro ? tessaro.GetString() : nullptr,
+        nullptr, hasTessaro ? tessaro.GetString() : nullptr,
         {XpPlatformUserDefaultLocale(), XpPlatformUserDefaultUiLanguage(), XpPlatformUserDefaultLanguage()});
 }
 
