@@ -1,9 +1,10 @@
 // Reading the complete client identity (its own version, the system's, the host
 // product's keys with its predecessor's as the fallbacks, the test values of the user's
-// hive, "Version.txt") from a machine hive of 10,000 keys, against the floor that any reader pays: reading the same hive file
-// into memory and splitting it into lines. Both are timed in the same iterations; the
-// "ratio" counter is ours divided by the floor, in the thread's processor time. Each of our iterations starts with no
-// hive in memory, so it measures a first read, as the updater's start-up does.
+// hive, "Version.txt") from a machine hive of 10,000 keys, against the floor that any
+// reader pays: reading the same hive file into memory and splitting it into lines. Both
+// are timed in the same iterations; the "ratio" counter is ours divided by the floor, in
+// the thread's processor time. Each of our iterations starts with no hive in memory, so
+// it measures a first read, as the updater's start-up does.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #include "platform/shared/XpExecutableImage.h"
+
 #include <algorithm>
 #include <cstring>
 
