@@ -158,7 +158,14 @@ void Identity(benchmark::State& state, XpHiveEncoding encoding)
 {
     const Sandbox sandbox(encoding);
     const fs::path hive = sandbox.Folder() / "machine.reg";
-    if (ReadIdentity() == 0) state.SkipWithError("the identity's values were not found");
+    // The product's values must be found, or only the defaults would be timed.
+    ClientIdentity identity;
+    FillClientIdentity(&identity);
+    if (identity.m_strInstalledVersion != XpString(XP_T("4.2.01.12020")) ||
+        identity.m_strCountry != XpString(XP_T("DEU")) || identity.m_strLanguage != XpString(XP_T("DE")) ||
+        ReadTestClientVersion().IsEmpty()) {
+        state.SkipWithError("the identity's values were not found");
+    }
     ThreadClock::duration oursTime{}, referenceTime{};
     for (auto _ : state) {
         const auto start = ThreadClock::now();
