@@ -1,9 +1,10 @@
-// Reading every registry value that the client identity reads (the host product's keys,
-// then its predecessor's, and the test values of the user's hive) from a machine hive
-// of 10,000 keys, against the floor that any reader pays: reading the same hive file
-// into memory and splitting it into lines. Both are timed in the same iterations; the
-// "ratio" counter is ours divided by the floor, in the thread's processor time. Each of our iterations starts with no
-// hive in memory, so it measures a first read, as the updater's start-up does.
+// Reading the complete client identity (its own version, the system's, the host
+// product's keys with its predecessor's as the fallbacks, the test values of the user's
+// hive, "Version.txt") from a machine hive of 10,000 keys, against the floor that any
+// reader pays: reading the same hive file into memory and splitting it into lines. Both
+// are timed in the same iterations; the "ratio" counter is ours divided by the floor, in
+// the thread's processor time. Each of our iterations starts with no hive in memory, so
+// it measures a first read, as the updater's start-up does.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -19,11 +20,10 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/registry/XpProductInfo.h"
-#include "foundation/registry/XpRegistry.h"
 #include "platform/PlatformRegistry.h"
 #include "platform/posix/PosixRegistryStore.h"
 #include "platform/shared/RegistryHiveModel.h"
+#include "update/ClientIdentity.h"
 
 namespace fs = std::filesystem;
 
@@ -120,30 +120,15 @@ private:
     fs::path m_folder;
 };
 
-// One value as the identity reads it: its key opened for reading, the value read as it
-// is stored.
-size_t ReadValue(int32_t root, const XpChar* key, const XpChar* name)
-{
-    XpRegistry registry;
-    if (registry.Open(XpString(key), root, XpRegFlag::Read) != XpRc::Ok) return 0;
-    uint32_t type = 0;
-    std::vector<uint8_t> data;
-    registry.GetRawValue(XpString(name), &type, &data);
-    return data.size();
-}
-
+// The complete client identity as the application object reads it at construction,
+// with the test client version that the first update check adds.
 size_t ReadIdentity()
 {
-    size_t total = static_cast<size_t>(ReadInstalledVersion().GetLength());
-    total += ReadValue(kXpRegMachineRoot, XP_T("SOFTWARE\\Norvale Corporation\\Tessaro\\"), XP_T("InstalledLocation"));
-    total += static_cast<size_t>(ReadCountryOrAreaCode().GetLength());
-    total += ReadValue(kXpRegMachineRoot, XP_T("SOFTWARE\\Norvale Corporation\\Tessaro\\GlobalSettings\\1.0\\"),
-                       XP_T("CountryOrAreaCode"));
-    total += ReadValue(kXpRegMachineRoot, XP_T("SOFTWARE\\Norvale Corporation\\Vimbly\\"), XP_T("InstalledLanguage"));
-    total += ReadValue(kXpRegMachineRoot, XP_T("SOFTWARE\\Norvale Corporation\\Tessaro\\"), XP_T("InstalledLanguage"));
-    const XpChar* settings = XP_T("SOFTWARE\\Norvale Corporation\\Vimbly\\Kestrow\\1.0\\Settings\\");
-    total += ReadValue(kXpRegUserRoot, settings, XP_T("TestFlag"));
-    total += ReadValue(kXpRegUserRoot, settings, XP_T("TestClientVersion"));
+    ClientIdentity identity;
+    FillClientIdentity(&identity);
+    size_t total = static_cast<size_t>(identity.m_strInstalledVersion.GetLength() + identity.m_strCountry.GetLength() +
+                                       identity.m_strLanguage.GetLength());
+    total += identity.m_dwTestFlags + static_cast<size_t>(ReadTestClientVersion().GetLength());
     return total;
 }
 
@@ -173,7 +158,14 @@ void Identity(benchmark::State& state, XpHiveEncoding encoding)
 {
     const Sandbox sandbox(encoding);
     const fs::path hive = sandbox.Folder() / "machine.reg";
-    if (ReadIdentity() == 0) state.SkipWithError("the identity's values were not found");
+    // The product's values must be found, or only the defaults would be timed.
+    ClientIdentity identity;
+    FillClientIdentity(&identity);
+    if (identity.m_strInstalledVersion != XpString(XP_T("4.2.01.12020")) ||
+        identity.m_strCountry != XpString(XP_T("DEU")) || identity.m_strLanguage != XpString(XP_T("DE")) ||
+        ReadTestClientVersion().IsEmpty()) {
+        state.SkipWithError("the identity's values were not found");
+    }
     ThreadClock::duration oursTime{}, referenceTime{};
     for (auto _ : state) {
         const auto start = ThreadClock::now();

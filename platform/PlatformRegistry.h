@@ -71,11 +71,6 @@ uint32_t XpPlatformRegDeleteValue(XpRegKey key, const XpChar* name);
 // tools clean up with this.
 uint32_t XpPlatformRegDeleteTree(XpRegKey parent, const XpChar* path);
 
-// The version numbers that decide whether the registry views exist: GetVersionExW with
-// the plain version record on Windows. Linux reports its kernel's release numbers and
-// the NT platform (2); its one view makes the answer matter nowhere.
-uint32_t XpPlatformRegistryOsVersion(uint32_t* major, uint32_t* minor, uint32_t* platformId);
-
 // Linux keeps each hive it read in memory for as long as the file stays the same; this
 // drops them, so that the next read reads the file again (benchmarks measure a first
 // read with it). Windows: nothing to drop.

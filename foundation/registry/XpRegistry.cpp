@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/PlatformVersion.h"
+
 namespace {
 
 // The copy handed to the registry: every "/" a "\".
@@ -180,10 +182,12 @@ XpResult GetOSVersion(uint32_t* minor, uint32_t* platform, uint32_t* major)
     if (minor != nullptr) *minor = 0;
     if (platform != nullptr) *platform = 0;
     if (major != nullptr) *major = 0;
-    uint32_t systemMajor = 0, systemMinor = 0, systemPlatform = 0;
-    if (XpPlatformRegistryOsVersion(&systemMajor, &systemMinor, &systemPlatform) != 0) return XpRc::Failure;
-    if (platform != nullptr && (systemPlatform == 1 || systemPlatform == 2)) *platform = systemPlatform;
-    if (major != nullptr) *major = systemMajor;
-    if (minor != nullptr) *minor = systemMinor;
+    // The one version record of the system; a Linux record's platform is none of the two
+    // Windows ones, so the views (which Linux does not have) are never asked for there.
+    XpOsVersion system;
+    if (XpPlatformReadOsVersion(&system) != 0) return XpRc::Failure;
+    if (platform != nullptr && (system.platformId == 1 || system.platformId == 2)) *platform = system.platformId;
+    if (major != nullptr) *major = system.majorVersion;
+    if (minor != nullptr) *minor = system.minorVersion;
     return XpRc::Ok;
 }

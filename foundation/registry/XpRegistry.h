@@ -83,6 +83,7 @@ XpRegistry* OpenSubKey(const XpRegistry* parent, const XpString& name);
 // The key at path under HKEY_LOCAL_MACHINE, opened for reading; null on failure. The
 // caller deletes it.
 XpRegistry* OpenMachineKey(const XpString& path);
-// The system's version numbers (GetVersionExW): every output starts at 0; the platform
-// is stored only when it is 1 or 2. minor and major may be null.
+// The system's version numbers, from its one version record (XpPlatformReadOsVersion):
+// every output starts at 0; the platform is stored only when it is 1 or 2 (never on
+// Linux). minor and major may be null.
 XpResult GetOSVersion(uint32_t* minor, uint32_t* platform, uint32_t* major);

@@ -1,8 +1,5 @@
 // The registry on Linux: key handles over the hive files of PosixRegistryStore.
 
-#include <sys/utsname.h>
-
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -208,18 +205,6 @@ uint32_t XpPlatformRegDeleteTree(XpRegKey parent, const XpChar* path)
         if (keepKey && !target.empty()) *changed = model.CreateKey(target) || *changed;
         return XpWinError::Success;
     });
-}
-
-uint32_t XpPlatformRegistryOsVersion(uint32_t* major, uint32_t* minor, uint32_t* platformId)
-{
-    struct utsname name;
-    if (uname(&name) != 0) return XpWinError::GenFailure;
-    unsigned first = 0, second = 0;
-    if (std::sscanf(name.release, "%u.%u", &first, &second) < 1) return XpWinError::GenFailure;
-    if (major != nullptr) *major = first;
-    if (minor != nullptr) *minor = second;
-    if (platformId != nullptr) *platformId = 2;
-    return XpWinError::Success;
 }
 
 void XpPlatformRegForgetCachedHives()

@@ -173,15 +173,19 @@ struct ElfSection {
     uint64_t size = 0;
 };
 
-bool ReadElfSection(const XpByteSource& file, uint64_t table, uint64_t entrySize, uint64_t index, ElfSection* section)
+// The largest section table and section-name table read whole: far above any real
+// program's, so that a hostile header cannot ask for much memory.
+constexpr uint64_t kMaxSectionTable = 4u << 20;
+constexpr uint64_t kMaxSectionNames = 1u << 20;
+
+ElfSection ElfSectionAt(const unsigned char* bytes)
 {
-    unsigned char bytes[kElfSectionBytes];
-    if (!file.ReadAt(table + index * entrySize, bytes, sizeof bytes)) return false;
-    section->name = U32(bytes);
-    section->type = U32(bytes + 4);
-    section->offset = U64(bytes + 0x18);
-    section->size = U64(bytes + 0x20);
-    return true;
+    ElfSection section;
+    section.name = U32(bytes);
+    section.type = U32(bytes + 4);
+    section.offset = U64(bytes + 0x18);
+    section.size = U64(bytes + 0x20);
+    return section;
 }
 
 bool FindElfVersion(const XpByteSource& file, std::vector<unsigned char>& block)
@@ -200,20 +204,25 @@ bool FindElfVersion(const XpByteSource& file, std::vector<unsigned char>& block)
     // A file with more sections than the header can count keeps the count elsewhere; such
     // files are not ours and are not looked into.
     if (table == 0 || entrySize < kElfSectionBytes || table > file.Size() || namesIndex >= count) return false;
-    if (count > (file.Size() - table) / entrySize) return false;
+    if (count > (file.Size() - table) / entrySize || count * entrySize > kMaxSectionTable) return false;
 
-    ElfSection names;
-    if (!ReadElfSection(file, table, entrySize, namesIndex, &names) || names.type == kSectionNoBits) return false;
+    // The section table and the names in two reads: the program's start-up reads its own
+    // version through here, and a read per section would cost more than all the rest.
+    std::vector<unsigned char> sections(static_cast<size_t>(count * entrySize));
+    if (!file.ReadAt(table, sections.data(), sections.size())) return false;
+    const ElfSection names = ElfSectionAt(sections.data() + namesIndex * entrySize);
+    if (names.type == kSectionNoBits || names.offset > file.Size()) return false;
+    // Only the part of the name table that the file holds, as far as the limit.
+    const uint64_t namesHeld = std::min({names.size, file.Size() - names.offset, kMaxSectionNames});
+    std::vector<char> nameBytes(static_cast<size_t>(namesHeld));
+    if (!file.ReadAt(names.offset, nameBytes.data(), nameBytes.size())) return false;
     constexpr size_t kWanted = sizeof kXpVersionSectionName;  // with the terminator
     for (uint64_t i = 0; i < count; ++i) {
-        ElfSection section;
-        if (!ReadElfSection(file, table, entrySize, i, &section)) return false;
-        if (section.type == kSectionNoBits || section.name >= names.size || names.size - section.name < kWanted) {
+        const ElfSection section = ElfSectionAt(sections.data() + i * entrySize);
+        if (section.type == kSectionNoBits || section.name >= namesHeld || namesHeld - section.name < kWanted) {
             continue;
         }
-        char name[kWanted];
-        if (!file.ReadAt(names.offset + section.name, name, kWanted)) continue;
-        if (std::memcmp(name, kXpVersionSectionName, kWanted) != 0) continue;
+        if (std::memcmp(nameBytes.data() + section.name, kXpVersionSectionName, kWanted) != 0) continue;
         return ReadBlock(file, section.offset, section.size, block);
     }
     return false;

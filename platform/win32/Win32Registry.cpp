@@ -117,16 +117,4 @@ uint32_t XpPlatformRegDeleteTree(XpRegKey parent, const XpChar* path)
     return static_cast<uint32_t>(rc);
 }
 
-uint32_t XpPlatformRegistryOsVersion(uint32_t* major, uint32_t* minor, uint32_t* platformId)
-{
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    static_assert(sizeof(OSVERSIONINFOW) == 276);
-    if (!GetVersionExW(&info)) return static_cast<uint32_t>(GetLastError());
-    if (major != nullptr) *major = info.dwMajorVersion;
-    if (minor != nullptr) *minor = info.dwMinorVersion;
-    if (platformId != nullptr) *platformId = info.dwPlatformId;
-    return ERROR_SUCCESS;
-}
-
 void XpPlatformRegForgetCachedHives() {}
