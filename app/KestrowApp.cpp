@@ -6,8 +6,7 @@
 #include "foundation/version/XpVersionInfo.h"
 #include "platform/PlatformFolders.h"
 #include "ui/MainDlg.h"
-#include "update/LanguageCode.h"
-#include "update/OperatingSystem.h"
+#include "update/ClientIdentity.h"
 #include "update/WorkDirectory.h"
 
 namespace {
@@ -17,12 +16,16 @@ constexpr int kStageCount = 5;
 KestrowApp::KestrowApp(NamedMutex& instanceMutex, AppStrings& strings)
     : m_instanceMutex(instanceMutex), m_strings(strings)
 {
-    // The update context, read before the command line is looked at. The registry
-    // values (installed version and language, country, test flags) join as the registry
-    // reader lands; until then the language falls back to "US" and the rest stays empty.
-    m_strUpdaterVersion = GetModuleVersion(nullptr);
-    m_osVersionInfo = ReadOsVersion();
-    m_strLanguage = ChooseLanguageCode(nullptr, nullptr, {});
+    // The update context, read before the command line is looked at, in the order the
+    // client identity fills it.
+    ClientIdentity identity;
+    FillClientIdentity(&identity);
+    m_strUpdaterVersion = identity.m_strUpdaterVersion;
+    m_osVersionInfo = identity.m_osVersionInfo;
+    m_strLanguage = identity.m_strLanguage;
+    m_strCountry = identity.m_strCountry;
+    m_strInstalledVersion = identity.m_strInstalledVersion;
+    m_dwTestFlags = identity.m_dwTestFlags;
     m_strModulePath = GetModulePath();
     for (int i = 0; i < kStageCount; ++i) m_procedures[i] = ProgramStageProcedure(static_cast<Stage>(i));
 }
