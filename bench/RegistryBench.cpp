@@ -113,7 +113,7 @@ private:
     void Write(const XpHiveModel& model, const char* name, XpPosixHive hive) const
     {
         const fs::path file = m_folder / name;
-        std::ofstream(file, std::ios::binary) << model.Serialize(XpPosixHiveRoot(hive), XpPosixHiveCodec());
+        std::ofstream(file, std::ios::binary) << model.Serialize(XpPosixHiveRoot(hive));
         fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
     }
 

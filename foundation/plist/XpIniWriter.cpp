@@ -8,6 +8,7 @@
 #include "foundation/plist/XpIniText.h"
 #include "foundation/text/XpFormat.h"
 #include "foundation/time/XpDateTime.h"
+#include "platform/shared/XpUtf.h"
 
 namespace {
 
@@ -15,16 +16,6 @@ using Text = std::basic_string<XpChar>;
 
 // Raised inside the writer for a character XML cannot carry.
 struct NotWritable {};
-
-bool IsHighSurrogate(XpChar c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(XpChar c)
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
 
 void AppendAscii(Text& out, const char* text)
 {
@@ -58,13 +49,13 @@ void AppendElementWithText(Text& out, const char* name, const XpChar* text, size
                 break;
             default:
                 if ((c < 0x20 && c != XP_T('\t') && c != XP_T('\n')) || c == 0xFFFE || c == 0xFFFF) throw NotWritable();
-                if (IsHighSurrogate(c)) {
-                    if (i + 1 >= length || !IsLowSurrogate(text[i + 1])) throw NotWritable();
+                if (XpIsHighSurrogate(c)) {
+                    if (i + 1 >= length || !XpIsLowSurrogate(text[i + 1])) throw NotWritable();
                     out += c;
                     out += text[++i];
                     break;
                 }
-                if (IsLowSurrogate(c)) throw NotWritable();
+                if (XpIsLowSurrogate(c)) throw NotWritable();
                 out += c;
         }
     }

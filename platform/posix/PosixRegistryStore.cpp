@@ -28,18 +28,6 @@ constexpr XpHiveRoot kUserRoot{XP_T("HKEY_CURRENT_USER"), XP_T("HKCU")};
 // granularity without its size or time showing it: such a read is not kept.
 constexpr time_t kRacySeconds = 2;
 
-XpPlatformString FromUtf8(const char* text, std::size_t length)
-{
-    return XpPosixFromUtf8(text, length);
-}
-
-std::string ToUtf8(const XpChar* text, std::size_t length)
-{
-    return XpPosixToUtf8(text, static_cast<std::ptrdiff_t>(length));
-}
-
-constexpr XpHiveCodec kCodec{&FromUtf8, &ToUtf8};
-
 std::string Environment(const char* name)
 {
     const char* value = std::getenv(name);
@@ -109,7 +97,7 @@ uint32_t ReadFile(const std::string& file, XpPosixHive hive, std::shared_ptr<con
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT) {
-            *image = std::make_shared<XpHiveImage>(std::vector<char16_t>(), 0, XpPosixHiveRoot(hive), kCodec);
+            *image = std::make_shared<XpHiveImage>(std::vector<char16_t>(), 0, XpPosixHiveRoot(hive));
             return XpWinError::Success;
         }
         return XpPosixWinError(error, file);
@@ -140,7 +128,7 @@ uint32_t ReadFile(const std::string& file, XpPosixHive hive, std::shared_ptr<con
     }
     close(fd);
     *exists = true;
-    *image = std::make_shared<XpHiveImage>(std::move(storage), done, XpPosixHiveRoot(hive), kCodec);
+    *image = std::make_shared<XpHiveImage>(std::move(storage), done, XpPosixHiveRoot(hive));
     return XpWinError::Success;
 }
 
@@ -211,11 +199,6 @@ const XpHiveRoot& XpPosixHiveRoot(XpPosixHive hive)
     return hive == XpPosixHive::Machine ? kMachineRoot : kUserRoot;
 }
 
-const XpHiveCodec& XpPosixHiveCodec()
-{
-    return kCodec;
-}
-
 uint32_t XpPosixReadHive(const std::string& file, XpPosixHive hive, std::shared_ptr<const XpHiveImage>* image)
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
@@ -265,7 +248,7 @@ uint32_t XpPosixChangeHive(const std::string& file, XpPosixHive hive, const XpPo
     if (rc == 0) rc = change(model, &changed);
     if (rc == 0 && changed) {
         const mode_t mode = exists ? (info.st_mode & 07777) : (hive == XpPosixHive::Machine ? 0644 : 0600);
-        rc = ReplaceFile(file, model.Serialize(XpPosixHiveRoot(hive), kCodec), mode);
+        rc = ReplaceFile(file, model.Serialize(XpPosixHiveRoot(hive)), mode);
         std::lock_guard<std::mutex> guard(g_cacheLock);
         g_cache.erase(file);
     }

@@ -19,7 +19,6 @@ enum class XpPosixHive { Machine, User };
 
 std::string XpPosixHivePath(XpPosixHive hive);
 const XpHiveRoot& XpPosixHiveRoot(XpPosixHive hive);
-const XpHiveCodec& XpPosixHiveCodec();
 
 // The hive as its file holds it now; a missing file is an empty hive. Fails with the
 // file's error (AccessDenied for an unreadable one, ...).

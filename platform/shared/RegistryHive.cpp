@@ -58,9 +58,8 @@ uint32_t XpHiveJoinPath(const XpPlatformString& base, const XpChar* relative, Xp
     return XpWinError::Success;
 }
 
-XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, const XpHiveRoot& root,
-                         const XpHiveCodec& codec)
-    : m_storage(std::move(storage)), m_bytes(byteCount), m_root(root), m_codec(codec)
+XpHiveImage::XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, const XpHiveRoot& root)
+    : m_storage(std::move(storage)), m_bytes(byteCount), m_root(root)
 {
     for (const XpChar* c = root.name; *c != 0; ++c) m_rootPrefix += static_cast<char>(*c);
     m_rootPrefix += '\\';
@@ -97,7 +96,7 @@ bool XpHiveImage::Index(const U* text, std::size_t begin, std::size_t end)
         if (sizeof(U) != 1 || begin != 0 || !FirstLineIs(text, begin, end, kVersion4, &pos)) return false;
         m_encoding = XpHiveEncoding::Ansi;
     }
-    const Decoder decoder{m_encoding, &m_codec};
+    const Decoder decoder{m_encoding};
     // Any line that does not parse rejects the whole file (the caller drops the sections).
     while (pos < end) {
         std::size_t first = pos;
@@ -167,7 +166,7 @@ template <class U>
 XpPlatformString XpHiveImage::SectionPath(const U* text, const Section& section) const
 {
     XpPlatformString path;
-    Decode(Decoder{m_encoding, &m_codec}, text + section.pathBegin, section.pathLength, path);
+    Decode(Decoder{m_encoding}, text + section.pathBegin, section.pathLength, path);
     return path;
 }
 
@@ -227,7 +226,7 @@ bool XpHiveImage::Exists(const U* text, const XpPlatformString& path) const
 template <class U>
 bool XpHiveImage::Find(const U* text, const XpPlatformString& path, const XpChar* name, XpHiveValue* value) const
 {
-    const Decoder decoder{m_encoding, &m_codec};
+    const Decoder decoder{m_encoding};
     std::size_t nameLength = 0;
     if (name != nullptr)
         while (name[nameLength] != 0) ++nameLength;
@@ -263,7 +262,7 @@ bool XpHiveImage::Load(const U* text, XpHiveModel& model) const
 {
     // The general parser reads every line again; it must agree with the index, which
     // took the quick way through the plain lines.
-    const Decoder decoder{m_encoding, &m_codec};
+    const Decoder decoder{m_encoding};
     XpHiveModel loaded;
     loaded.SetEncoding(m_encoding);
     XpPlatformString path;

@@ -27,13 +27,6 @@
 // How a hive file's text is stored.
 enum class XpHiveEncoding { Utf16, Utf8, Ansi };
 
-// Conversions between UTF-8 and UTF-16 that the caller supplies (the platform's own
-// codec). Invalid input becomes U+FFFD.
-struct XpHiveCodec {
-    XpPlatformString (*utf8ToWide)(const char* text, std::size_t length);
-    std::string (*wideToUtf8)(const XpChar* text, std::size_t length);
-};
-
 // The root that a hive file holds: its full name and the short spelling that key
 // headers may use instead ("HKEY_LOCAL_MACHINE", "HKLM").
 struct XpHiveRoot {
@@ -66,7 +59,7 @@ class XpHiveImage {
 public:
     // storage holds the file's byteCount bytes (its units are only a container that
     // keeps UTF-16 text aligned). An empty file is an empty hive.
-    XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, const XpHiveRoot& root, const XpHiveCodec& codec);
+    XpHiveImage(std::vector<char16_t> storage, std::size_t byteCount, const XpHiveRoot& root);
 
     bool IsValid() const { return m_valid; }
     XpHiveEncoding GetEncoding() const { return m_encoding; }
@@ -115,7 +108,6 @@ private:
     std::size_t m_bytes;
     XpHiveRoot m_root;
     std::string m_rootPrefix;  // the root's name and a separator, as headers mostly begin
-    XpHiveCodec m_codec;
     XpHiveEncoding m_encoding = XpHiveEncoding::Utf16;
     bool m_valid = false;
     std::vector<Section> m_sections;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/shared/XpUtf.h"
+
 namespace {
 
 constexpr std::size_t kLineWidth = 80;  // regedit's width for wrapped hexadecimal lists
@@ -28,23 +30,13 @@ void AppendQuoted(XpPlatformString& text, const XpChar* units, std::size_t count
     text += XpChar('"');
 }
 
-bool IsHighSurrogate(uint16_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(uint16_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 bool HasUnpairedSurrogate(const XpChar* units, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const uint16_t unit = static_cast<uint16_t>(units[i]);
-        if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(static_cast<uint16_t>(units[i + 1]))) {
+        if (XpIsHighSurrogate(unit) && i + 1 < count && XpIsLowSurrogate(static_cast<uint16_t>(units[i + 1]))) {
             ++i;
-        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+        } else if (XpIsHighSurrogate(unit) || XpIsLowSurrogate(unit)) {
             return true;
         }
     }
@@ -197,7 +189,7 @@ bool XpHiveModel::DeleteTree(const XpPlatformString& path)
     return m_keys.size() != before;
 }
 
-std::string XpHiveModel::Serialize(const XpHiveRoot& root, const XpHiveCodec& codec) const
+std::string XpHiveModel::Serialize(const XpHiveRoot& root) const
 {
     XpPlatformString text;
     AppendAscii(text, "Windows Registry Editor Version 5.00\r\n\r\n");
@@ -214,7 +206,7 @@ std::string XpHiveModel::Serialize(const XpHiveRoot& root, const XpHiveCodec& co
     }
     // Names are written as they are, so only they can hold what UTF-8 cannot carry.
     if (m_encoding != XpHiveEncoding::Utf16 && !HasUnpairedSurrogate(text.data(), text.size()))
-        return codec.wideToUtf8(text.data(), text.size());
+        return XpUtf16ToUtf8(text.data(), text.size());
     std::string bytes;
     bytes.reserve(2 + text.size() * 2);
     bytes += '\xFF';

@@ -37,7 +37,7 @@ public:
     // The file's bytes. A REGEDIT4 hive is written as "Windows Registry Editor Version
     // 5.00" in UTF-8; a UTF-8 hive whose names UTF-8 cannot carry (unpaired surrogates)
     // is written in UTF-16.
-    std::string Serialize(const XpHiveRoot& root, const XpHiveCodec& codec) const;
+    std::string Serialize(const XpHiveRoot& root) const;
 
 private:
     XpHiveKey* FindKey(const XpPlatformString& path);

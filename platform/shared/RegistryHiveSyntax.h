@@ -11,6 +11,7 @@
 
 #include "platform/PlatformText.h"
 #include "platform/shared/RegistryHive.h"
+#include "platform/shared/XpUtf.h"
 
 // Internal linkage: RegistryHive.cpp alone includes this, and the compiler then inlines
 // what it calls once.
@@ -25,7 +26,6 @@ static_assert(sizeof(char16_t) == 2);
 // How the text of names and strings turns into UTF-16.
 struct Decoder {
     XpHiveEncoding encoding;
-    const XpHiveCodec* codec;
 };
 
 void Decode(const Decoder&, const char16_t* units, std::size_t count, XpPlatformString& out)
@@ -38,7 +38,7 @@ void Decode(const Decoder& decoder, const unsigned char* bytes, std::size_t coun
 {
     const char* text = reinterpret_cast<const char*>(bytes);
     if (decoder.encoding == XpHiveEncoding::Utf8) {
-        out = decoder.codec->utf8ToWide(text, count);
+        out = XpUtf8ToUtf16(text, count);
         return;
     }
     out.clear();

@@ -34,7 +34,7 @@ XpHiveImage Parse(const void* data, size_t size)
 {
     std::vector<char16_t> storage(size / 2 + 1);
     if (size > 0) __builtin_memcpy(storage.data(), data, size);
-    return XpHiveImage(std::move(storage), size, kRoot, XpPosixHiveCodec());
+    return XpHiveImage(std::move(storage), size, kRoot);
 }
 
 bool SameValue(const XpHiveValue& a, const XpHiveValue& b)
@@ -44,7 +44,7 @@ bool SameValue(const XpHiveValue& a, const XpHiveValue& b)
 
 void CheckRoundTrip(const XpHiveModel& model)
 {
-    const std::string text = model.Serialize(kRoot, XpPosixHiveCodec());
+    const std::string text = model.Serialize(kRoot);
     const XpHiveImage again = Parse(text.data(), text.size());
     Check(again.IsValid());
     XpHiveModel second;

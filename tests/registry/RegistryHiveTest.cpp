@@ -17,33 +17,19 @@ using kestrow_test::Utf16File;
 
 const XpHiveRoot kMachine{XP_T("HKEY_LOCAL_MACHINE"), XP_T("HKLM")};
 
-// The tests' 8-bit texts are ASCII: widening and narrowing each unit is exact for them.
-XpPlatformString Widen(const char* text, std::size_t length)
-{
-    XpPlatformString wide;
-    for (std::size_t i = 0; i < length; ++i) wide += static_cast<XpChar>(static_cast<unsigned char>(text[i]));
-    return wide;
-}
-
-std::string Narrow(const XpChar* text, std::size_t length)
-{
-    std::string narrow;
-    for (std::size_t i = 0; i < length; ++i) narrow += static_cast<char>(text[i]);
-    return narrow;
-}
-
-const XpHiveCodec kAsciiCodec{&Widen, &Narrow};
-
 XpHiveImage Image(const std::string& bytes)
 {
     std::vector<char16_t> storage(bytes.size() / 2 + 1);
     std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(storage.data()));
-    return XpHiveImage(std::move(storage), bytes.size(), kMachine, kAsciiCodec);
+    return XpHiveImage(std::move(storage), bytes.size(), kMachine);
 }
 
+// The tests' 8-bit texts are ASCII: widening each unit is exact for them.
 XpPlatformString Text(const char* ascii)
 {
-    return Widen(ascii, std::char_traits<char>::length(ascii));
+    XpPlatformString wide;
+    for (const char* c = ascii; *c != 0; ++c) wide += static_cast<XpChar>(static_cast<unsigned char>(*c));
+    return wide;
 }
 
 std::vector<uint8_t> Value(const XpHiveImage& image, const char* key, const char* name, uint32_t* type = nullptr)
@@ -171,7 +157,7 @@ TEST(RegistryHive, WrittenHivesReadBackToTheSameKeysAndBytes)
         model.CreateKey(Text("Empty\\Key"));
         for (const XpHiveValue& value : values) model.SetValue(Text("Software\\Values"), value);
         model.SetValue(XpPlatformString(), XpHiveValue{Text("AtRoot"), XpRegType::Binary, {9}});
-        const std::string file = model.Serialize(kMachine, kAsciiCodec);
+        const std::string file = model.Serialize(kMachine);
         EXPECT_EQ(file.compare(0, 2, "\xFF\xFE") == 0, encoding == XpHiveEncoding::Utf16);
 
         const XpHiveImage image = Image(file);
