@@ -11,6 +11,7 @@
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
 #include "foundation/text/XpString.h"
+#include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformVersion.h"
 #include "ui/AppBase.h"
 #include "ui/MainDlgHost.h"
@@ -61,6 +62,9 @@ public:
     uint32_t m_dwTestFlags = 0;
     bool m_bInMessageBox = false;
     bool m_bStringsLoaded = false;
+    // The package as the verification stage accepted it, held open from its check until
+    // the installer runs, so that the file that runs is the file that was checked.
+    XpPlatformHeldFile m_heldPackage;
 
 private:
     // MainDlgHost
@@ -88,6 +92,13 @@ private:
     ThreadManager::Procedure m_procedures[5];
     intptr_t m_dialogResult = 0;
 };
+
+// The application object while it runs (the stage procedures read and fill its update
+// context); null otherwise.
+inline KestrowApp* CurrentKestrowApp()
+{
+    return static_cast<KestrowApp*>(AppBase::Current());
+}
 
 // "InstallResult" of the host product's key: what the installer left, 99 when unreadable.
 uint32_t ReadInstallResult();
