@@ -15,6 +15,7 @@
 #include "app/ThreadManager.h"
 #include "platform/PlatformConsole.h"
 #include "ui/TerminalView.h"
+#include "ui/WindowView.h"
 
 NamedMutex g_instanceMutex(kInstanceMutexName);
 KestrowApp theApp(g_instanceMutex, ProgramStrings());
@@ -25,14 +26,17 @@ int main(int argc, char** argv)
     std::vector<XpString> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(XpNarrowString(argv[i]).ToWide());
     theApp.SetArguments(arguments);
-    // The window-system views (Win32, GTK) take this place as they land; the terminal
-    // view serves every system until then. It lives as long as the process: its reader
-    // of the standard input may still wait for a line when the program ends.
-    // KESTROW_TERMINAL_INPUT=1 takes the answers from a standard input that is not a
-    // terminal too (scripted runs: "echo y | kestrow Vimbly_Kestrow").
-    const char* scripted = std::getenv("KESTROW_TERMINAL_INPUT");
-    const bool typed = XpPlatformIsInputTerminal() || (scripted != nullptr && std::strcmp(scripted, "1") == 0);
-    TerminalView* view = new TerminalView(stdout, typed);
+    // The window-system view when there is one; otherwise the terminal view. The terminal
+    // view lives as long as the process: its reader of the standard input may still wait
+    // for a line when the program ends. KESTROW_TERMINAL_INPUT=1 takes the answers from a
+    // standard input that is not a terminal too (scripted runs: "echo y | kestrow
+    // Vimbly_Kestrow").
+    DialogView* view = CreateWindowView();
+    if (view == nullptr) {
+        const char* scripted = std::getenv("KESTROW_TERMINAL_INPUT");
+        const bool typed = XpPlatformIsInputTerminal() || (scripted != nullptr && std::strcmp(scripted, "1") == 0);
+        view = new TerminalView(stdout, typed);
+    }
     theApp.SetView(view);
     theApp.Run();
     std::fflush(stdout);
