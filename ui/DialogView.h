@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "foundation/text/XpString.h"
+#include "ui/MessageQueue.h"
 
 class ModalDialog;
 
@@ -61,6 +62,14 @@ public:
     // grayed, so a view may post them at any time.
     virtual void Create(ModalDialog* dialog) = 0;
     virtual void Destroy() = 0;
+
+    // The modal loop's wait, on the UI thread, when no posted message is waiting: returns
+    // after a message was posted or after the window system handled some of its own events
+    // (the loop then looks at the queue and the dialog's end again). The default blocks on
+    // the queue alone. A window-system view runs its event loop here and wakes it through
+    // MessageQueue::SetWaker; it may also deliver the posted messages from its own loop
+    // (ModalDialog::PumpPendingMessages), as a real message box's loop does.
+    virtual void WaitForMessages(MessageQueue& queue) { queue.Wait(); }
 
     virtual void Show(DialogShow how) = 0;
     virtual void SetTitle(const XpString& title) = 0;

@@ -9,7 +9,13 @@ intptr_t ModalDialog::DoModal()
     m_closeEnabled = true;
     m_view.Create(this);
     OnInitDialog();
-    while (!m_ended) OnWndMsg(m_queue.Take());
+    DialogMessage message;
+    while (!m_ended) {
+        if (m_queue.TryTake(message))
+            OnWndMsg(message);
+        else
+            m_view.WaitForMessages(m_queue);
+    }
     OnDestroy();
     m_view.Destroy();
     m_destroyed = true;

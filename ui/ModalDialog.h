@@ -31,6 +31,8 @@ public:
     int PumpPendingMessages();
 
     DialogView& View() { return m_view; }
+    // The posted-message queue, for a view that wakes its own event loop on a post.
+    MessageQueue& Queue() { return m_queue; }
 
     // The button and the Close item, through the view; the framework ignores the button
     // while it is disabled and the Close item while it is grayed.
