@@ -11,7 +11,8 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
   libcurl4-openssl-dev libssl-dev libxml2-dev libgtk-3-dev
-  openssl osslsigncode python3 hyperfine locales curl
+  libx11-dev
+  openssl osslsigncode python3 hyperfine locales curl time
 )
 
 missing=()

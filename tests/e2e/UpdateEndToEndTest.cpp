@@ -1,0 +1,153 @@
+// The whole update as a user meets it: the updater started as a process in a sandbox,
+// checking with the loopback endpoint, downloading and verifying the signed demo
+// installer and running it; afterwards the host product's version, "InstallResult" and
+// the work directory tell how the run ended.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "e2e/EndToEndSupport.h"
+#include "network/UpdateServer.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace kestrow_test {
+
+namespace {
+
+const char kInstallerSwitch[] = "/C:setup.exe /oi /noallui /skipdxeula";
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Waits up to limit for the condition; true when it came.
+template <typename Condition>
+bool Within(std::chrono::milliseconds limit, Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(EndToEndTest, AFullUpdateInstallsTheNewVersionAndRemovesTheWorkDirectory)
+{
+    EXPECT_EQ(RunUpdater(), 0);
+    EXPECT_EQ(InstalledVersion(), kNewVersion);
+    EXPECT_EQ(InstallResult(), 0u);
+    EXPECT_EQ(InstallerRuns(), 1u);
+    EXPECT_EQ(InstallerArguments(), kInstallerSwitch);
+    EXPECT_FALSE(fs::exists(WorkDirectory()));
+    const std::string output = ReadBytes("updater.txt");
+#if !defined(_WIN32)
+    // Without a display the dialog is the terminal's: its texts and window states printed.
+    EXPECT_TRUE(Contains(output, "main: Downloading the update...")) << output;
+    EXPECT_TRUE(Contains(output, "window: hidden")) << output;
+#endif
+    EXPECT_TRUE(Contains(output, "ExitCode\t= 0x00000000")) << output;
+}
+
+TEST_F(EndToEndTest, AnInstallResultOtherThanZeroKeepsTheWorkDirectory)
+{
+    // "InstallResult" 1, then none at all (read as 99): the package stays for another try.
+    for (const bool absent : {false, true}) {
+        SCOPED_TRACE(absent ? "absent" : "1");
+        SetInstallerSetting(absent ? XP_T("WriteResult") : XP_T("InstallResult"), absent ? 0 : 1);
+        EXPECT_EQ(RunUpdater(), 0);
+        EXPECT_EQ(InstalledVersion(), kNewVersion);
+        EXPECT_EQ(InstallResult(), absent ? std::nullopt : std::optional<uint32_t>(1));
+        EXPECT_TRUE(fs::exists(WorkPackage()));
+        RemoveTree(WorkDirectory());
+        WriteBytes("vimbly/Version.txt", std::string(kOldVersion) + "\r\n");
+    }
+}
+
+TEST_F(EndToEndTest, TheInstallerExitCodeIsShownAndAFailureKeepsThePackage)
+{
+    SetInstallerSetting(XP_T("ExitCode"), 5);
+    EXPECT_EQ(RunUpdater("five.txt"), 0);
+    EXPECT_TRUE(Contains(ReadBytes("five.txt"), "ExitCode\t= 0x00000005")) << ReadBytes("five.txt");
+    EXPECT_TRUE(fs::exists(WorkPackage()));
+    RemoveTree(WorkDirectory());
+
+    // 3010 asks for a restart: the installation itself went through.
+    SetInstallerSetting(XP_T("ExitCode"), 3010);
+    EXPECT_EQ(RunUpdater("restart.txt"), 0);
+    EXPECT_TRUE(Contains(ReadBytes("restart.txt"), "ExitCode\t= 0x00000bc2")) << ReadBytes("restart.txt");
+    EXPECT_EQ(InstallResult(), 0u);
+    EXPECT_EQ(InstalledVersion(), kNewVersion);
+    EXPECT_EQ(InstallerRuns(), 2u);
+}
+
+TEST_F(EndToEndTest, APackagePathWithBlanksReachesTheInstallerWhole)
+{
+    UseTemporaryFolder("temporary folder with blanks");
+    EXPECT_EQ(RunUpdater(), 0);
+    EXPECT_EQ(InstallerArguments(), kInstallerSwitch);
+    EXPECT_EQ(InstalledVersion(), kNewVersion);
+    EXPECT_FALSE(fs::exists(WorkDirectory()));
+}
+
+TEST_F(EndToEndTest, AMissingPackageEndsWithTheNetworkErrorAndRunsNothing)
+{
+    m_server->SetCheckAnswer(200, "{base}/packages/missing-" + DemoPackageName());
+    EXPECT_EQ(RunUpdater(), 0);
+    EXPECT_EQ(InstallerRuns(), 0u);
+    EXPECT_EQ(InstalledVersion(), kOldVersion);
+    EXPECT_EQ(InstallResult(), std::nullopt);
+#if !defined(_WIN32)
+    EXPECT_TRUE(Contains(ReadBytes("updater.txt"), "main: Could not connect to the update server."))
+        << ReadBytes("updater.txt");
+#endif
+}
+
+TEST_F(EndToEndTest, ADownloadCutByAKillIsFetchedAfreshOnTheNextStart)
+{
+    // The endpoint announces the whole package, sends half and then falls silent: the
+    // updater is killed while it waits for the rest.
+    AnswerCheckWith("/stall/");
+    {
+        ProgramRun first;
+        ASSERT_TRUE(StartUpdater(first, "first.txt"));
+        ASSERT_TRUE(Within(30s, [&] { return fs::exists(WorkPackage()); })) << ReadBytes("first.txt");
+        std::this_thread::sleep_for(500ms);
+        first.Kill();
+    }
+    ASSERT_TRUE(fs::exists(WorkPackage()));
+    EXPECT_LT(fs::file_size(WorkPackage()), fs::file_size(DemoPackage()));
+
+    AnswerCheckWith("/packages/");
+    m_server->ClearLog();
+    EXPECT_EQ(RunUpdater("second.txt"), 0);
+    EXPECT_EQ(InstalledVersion(), kNewVersion);
+    EXPECT_EQ(InstallerRuns(), 1u);
+    EXPECT_EQ(InstallResult(), 0u);
+    EXPECT_FALSE(fs::exists(WorkDirectory()));
+    EXPECT_GE(PackageRequests(), 1);
+}
+
+TEST_F(EndToEndTest, ASecondStartWhileTheFirstRunsEndsSilently)
+{
+    SetInstallerSetting(XP_T("RunMs"), 3000);
+    ProgramRun first;
+    ASSERT_TRUE(StartUpdater(first, "first.txt"));
+    // The first is in its install stage once the installer has counted its run.
+    ASSERT_TRUE(Within(60s, [&] { return InstallerRuns() == 1; })) << ReadBytes("first.txt");
+    EXPECT_EQ(RunUpdater("second.txt", 30s), 0);
+    EXPECT_EQ(ReadBytes("second.txt"), "");
+    EXPECT_EQ(first.Wait(60s), 0);
+    EXPECT_EQ(InstalledVersion(), kNewVersion);
+    EXPECT_EQ(InstallerRuns(), 1u);
+    EXPECT_FALSE(fs::exists(WorkDirectory()));
+}
+
+}  // namespace kestrow_test
