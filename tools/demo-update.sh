@@ -97,8 +97,11 @@ REG
   status=0
   env NORVALE_REGISTRY_DIR="$sandbox/registry" TMPDIR="$sandbox/tmp" KESTROW_MUTEX_DIR="$sandbox/locks" \
     XDG_CONFIG_HOME="$sandbox/config" XDG_DATA_HOME="$sandbox/data" "$program" Vimbly_Kestrow || status=$?
-  result=$(sed -n 's/^"InstallResult"=dword:\(.*\)\r\{0,1\}$/\1/p' "$sandbox/registry/machine.reg" | head -n 1 |
-    tr -d '\r')
+  # "InstallResult" of the host product's own key (the installer's settings have one too).
+  result=$(KEY='[HKEY_LOCAL_MACHINE\SOFTWARE\Norvale Corporation\Vimbly]' awk '
+    { sub(/\r$/, "") }
+    /^\[/ { inside = tolower($0) == tolower(ENVIRON["KEY"]); next }
+    inside && index($0, "\"InstallResult\"=dword:") == 1 { print substr($0, 23) }' "$sandbox/registry/machine.reg")
   [ -n "$result" ] && result=$((16#$result)) || result="(absent)"
   work="$sandbox/tmp/Vimbly_Kestrow"
 else

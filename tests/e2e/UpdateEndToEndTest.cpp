@@ -39,6 +39,17 @@ bool Within(std::chrono::milliseconds limit, Condition condition)
 
 }  // namespace
 
+TEST_F(EndToEndTest, NoUpdateForTheClientEndsQuietlyWithTheHostProductUntouched)
+{
+    // The application object reads the hive while the program's static objects are still
+    // being made: that read must find the registry ready, not crash.
+    m_server->SetCheckAnswer(404, "no update");
+    EXPECT_EQ(RunUpdater(), 0) << ReadBytes("updater.txt");
+    EXPECT_EQ(InstallerRuns(), 0u);
+    EXPECT_EQ(InstalledVersion(), kOldVersion);
+    EXPECT_EQ(InstallResult(), std::nullopt);
+}
+
 TEST_F(EndToEndTest, AFullUpdateInstallsTheNewVersionAndRemovesTheWorkDirectory)
 {
     EXPECT_EQ(RunUpdater(), 0);
