@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -79,7 +80,8 @@ std::optional<uint32_t> QueryDword(const XpChar* key, const XpChar* name)
 
 #if defined(_WIN32)
 bool ProgramRun::Start(const fs::path& program, const std::string& argument,
-                       const std::map<std::string, std::optional<std::string> >& environment, const fs::path& output)
+                       const std::map<std::string, std::optional<std::string> >& environment, const fs::path& output,
+                       bool typed)
 {
     std::wstring command = L"\"" + program.wstring() + L"\" " + fs::path(argument).wstring();
     std::wstring block;
@@ -101,8 +103,13 @@ bool ProgramRun::Start(const fs::path& program, const std::string& argument,
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE out = CreateFileW(output.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    const HANDLE in =
-        CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE in = INVALID_HANDLE_VALUE;
+    HANDLE writer = INVALID_HANDLE_VALUE;
+    if (typed) {
+        if (CreatePipe(&in, &writer, &inherit, 0)) SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -114,10 +121,29 @@ bool ProgramRun::Start(const fs::path& program, const std::string& argument,
                                         CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &info);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-    if (!started) return false;
+    if (!started) {
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        return false;
+    }
     CloseHandle(info.hThread);
     m_process = reinterpret_cast<std::intptr_t>(info.hProcess);
+    if (writer != INVALID_HANDLE_VALUE) m_input = reinterpret_cast<std::intptr_t>(writer);
     return true;
+}
+
+bool ProgramRun::Type(const std::string& text)
+{
+    DWORD written = 0;
+    return m_input != -1 &&
+           WriteFile(reinterpret_cast<HANDLE>(m_input), text.data(), static_cast<DWORD>(text.size()), &written,
+                     nullptr) &&
+           written == text.size();
+}
+
+void ProgramRun::CloseInput()
+{
+    if (m_input != -1) CloseHandle(reinterpret_cast<HANDLE>(m_input));
+    m_input = -1;
 }
 
 std::optional<int> ProgramRun::Wait(std::chrono::milliseconds limit)
@@ -145,8 +171,11 @@ void ProgramRun::Kill()
 }
 #else
 bool ProgramRun::Start(const fs::path& program, const std::string& argument,
-                       const std::map<std::string, std::optional<std::string> >& environment, const fs::path& output)
+                       const std::map<std::string, std::optional<std::string> >& environment, const fs::path& output,
+                       bool typed)
 {
+    int pipeEnds[2] = {-1, -1};
+    if (typed && pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text(*entry);
@@ -164,15 +193,35 @@ bool ProgramRun::Start(const fs::path& program, const std::string& argument,
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (typed)
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
     const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return false;
+    if (typed) close(pipeEnds[0]);
+    if (error != 0) {
+        if (typed) close(pipeEnds[1]);
+        return false;
+    }
     m_process = pid;
+    m_input = pipeEnds[1];
     return true;
+}
+
+bool ProgramRun::Type(const std::string& text)
+{
+    return m_input != -1 &&
+           write(static_cast<int>(m_input), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+void ProgramRun::CloseInput()
+{
+    if (m_input != -1) close(static_cast<int>(m_input));
+    m_input = -1;
 }
 
 std::optional<int> ProgramRun::Wait(std::chrono::milliseconds limit)
@@ -202,6 +251,7 @@ void ProgramRun::Kill()
 
 ProgramRun::~ProgramRun()
 {
+    CloseInput();
     Kill();
 }
 
@@ -232,6 +282,8 @@ void EndToEndTest::SetUp()
     AnswerCheckWith("/packages/");
 
 #if !defined(_WIN32)
+    // A typed answer to a program that has ended must fail the write, not end the tests.
+    signal(SIGPIPE, SIG_IGN);
     m_registryFolder.Set("NORVALE_REGISTRY_DIR", Native("registry").string());
     m_environment["NORVALE_REGISTRY_DIR"] = Native("registry").string();
     m_environment["KESTROW_MUTEX_DIR"] = Native("locks").string();
@@ -301,9 +353,11 @@ void EndToEndTest::SetInstallerSetting(const XpChar* name, uint32_t value)
     SetRegistryValue(XpRegRoot::LocalMachine, kInstallerKey, name, XpRegType::Dword, &value, sizeof value);
 }
 
-bool EndToEndTest::StartUpdater(ProgramRun& run, const std::string& output)
+bool EndToEndTest::StartUpdater(ProgramRun& run, const std::string& output, bool typed)
 {
-    return run.Start(BuiltProgram("kestrow"), "Vimbly_Kestrow", m_environment, Native(output));
+    auto environment = m_environment;
+    environment["KESTROW_TERMINAL_INPUT"] = typed ? "1" : "0";
+    return run.Start(BuiltProgram("kestrow"), "Vimbly_Kestrow", environment, Native(output), typed);
 }
 
 int EndToEndTest::RunUpdater(const std::string& output, std::chrono::milliseconds limit)

@@ -32,17 +32,23 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    // Starts program with one argument; a variable mapped to nullopt is removed.
+    // Starts program with one argument; a variable mapped to nullopt is removed. Its
+    // standard input is empty, or with typed a pipe that Type writes to.
     bool Start(const std::filesystem::path& program, const std::string& argument,
                const std::map<std::string, std::optional<std::string> >& environment,
-               const std::filesystem::path& output);
+               const std::filesystem::path& output, bool typed = false);
+    // Writes text to the program's standard input, as typed at a terminal.
+    bool Type(const std::string& text);
     // The exit status once the program has ended within the time; nullopt otherwise.
     std::optional<int> Wait(std::chrono::milliseconds limit);
     // Ends the program at once, as a crash or a power cut would.
     void Kill();
 
 private:
+    void CloseInput();
+
     std::intptr_t m_process = -1;  // Linux: the process id; Windows: the process handle
+    std::intptr_t m_input = -1;    // the pipe to its standard input: a descriptor or a handle
 };
 
 // The demo package of this build, its name and the folder of the demo root.
@@ -69,7 +75,8 @@ protected:
     void SetInstallerSetting(const XpChar* name, uint32_t value);
 
     // Starts the updater with its instance key; its output goes to the file name given.
-    bool StartUpdater(ProgramRun& run, const std::string& output);
+    // With typed, its dialog takes the button presses and answers from Type.
+    bool StartUpdater(ProgramRun& run, const std::string& output, bool typed = false);
     // Runs the updater to its end (within limit) and gives its exit status, -1 on time-out.
     int RunUpdater(const std::string& output = "updater.txt",
                    std::chrono::milliseconds limit = std::chrono::milliseconds(90000));

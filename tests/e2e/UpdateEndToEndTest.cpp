@@ -146,6 +146,35 @@ TEST_F(EndToEndTest, ADownloadCutByAKillIsFetchedAfreshOnTheNextStart)
     EXPECT_GE(PackageRequests(), 1);
 }
 
+TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
+{
+    // The package comes in pieces, slowly enough to press the button during the download.
+    AnswerCheckWith("/slow/");
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        const std::string output = yes ? "yes.txt" : "no.txt";
+        ProgramRun run;
+        ASSERT_TRUE(StartUpdater(run, output, true));
+        ASSERT_TRUE(Within(30s, [&] { return fs::exists(WorkPackage()); })) << ReadBytes(output);
+        ASSERT_TRUE(run.Type("\n"));
+        ASSERT_TRUE(Within(10s, [&] { return Contains(ReadBytes(output), "[y/N]"); })) << ReadBytes(output);
+        ASSERT_TRUE(run.Type(yes ? "y\n" : "n\n"));
+        EXPECT_EQ(run.Wait(60s), 0) << ReadBytes(output);
+        if (yes) {
+            // Cancelled during an unfinished download: the partial package goes with the folder.
+            EXPECT_EQ(InstallerRuns(), 0u);
+            EXPECT_EQ(InstalledVersion(), kOldVersion);
+            EXPECT_FALSE(fs::exists(WorkDirectory()));
+        } else {
+            // The download went on; the update ended as usual.
+            EXPECT_EQ(InstallerRuns(), 1u);
+            EXPECT_EQ(InstalledVersion(), kNewVersion);
+            EXPECT_FALSE(fs::exists(WorkDirectory()));
+            WriteBytes("vimbly/Version.txt", std::string(kOldVersion) + "\r\n");
+        }
+    }
+}
+
 TEST_F(EndToEndTest, ASecondStartWhileTheFirstRunsEndsSilently)
 {
     SetInstallerSetting(XP_T("RunMs"), 3000);

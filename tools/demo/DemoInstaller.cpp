@@ -35,6 +35,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
