@@ -103,12 +103,14 @@ bool ProgramRun::Start(const fs::path& program, const std::string& argument,
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE out = CreateFileW(output.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The standard input is a pipe: typed to, or at its end at once (the null device would
+    // count as a terminal).
     HANDLE in = INVALID_HANDLE_VALUE;
     HANDLE writer = INVALID_HANDLE_VALUE;
-    if (typed) {
-        if (CreatePipe(&in, &writer, &inherit, 0)) SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
-    } else {
-        in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    if (CreatePipe(&in, &writer, &inherit, 0)) SetHandleInformation(writer, HANDLE_FLAG_INHERIT, 0);
+    if (!typed && writer != INVALID_HANDLE_VALUE) {
+        CloseHandle(writer);
+        writer = INVALID_HANDLE_VALUE;
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
