@@ -129,8 +129,8 @@ else
   echo "== running the updater under Wine (sandbox $sandbox)"
   status=0
   "$wine" "$program" Vimbly_Kestrow || status=$?
-  result=$("$wine" reg query "$vimbly" /v InstallResult 2>/dev/null | sed -n 's/.*REG_DWORD[[:space:]]*0x\([0-9a-fA-F]*\).*/\1/p' |
-    tr -d '\r')
+  result=$({ "$wine" reg query "$vimbly" /v InstallResult 2>/dev/null || true; } |
+    sed -n 's/.*REG_DWORD[[:space:]]*0x\([0-9a-fA-F]*\).*/\1/p' | tr -d '\r')
   [ -n "$result" ] && result=$((16#$result)) || result="(absent)"
   work="$sandbox/tmp/Vimbly_Kestrow"
 fi
