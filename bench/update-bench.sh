@@ -28,13 +28,10 @@ cd "$sandbox"
 
 # The two 1 MiB packages, signed by one demo CA: the Linux package the updater takes, and a
 # Windows program of the same size for osslsigncode.
-pad() { cp "$1" "$2"; truncate -s 1048576 "$2"; }
-pad "$installer" installer.bin
-bash "$repo/tools/demo/sign-demo-package.sh" installer.bin signed VimblyUpdate.bin
+bash "$repo/tools/demo/sign-demo-package.sh" "$installer" signed VimblyUpdate.bin 1048576
 printf 'int main(void) { return 0; }\n' >stand-in.c
 x86_64-w64-mingw32-gcc -O2 -s -o stand-in.exe stand-in.c
-pad stand-in.exe stand-in-padded.exe
-bash "$repo/tools/demo/sign-demo-package.sh" stand-in-padded.exe signed reference.exe
+bash "$repo/tools/demo/sign-demo-package.sh" stand-in.exe signed reference.exe 1048576
 cp signed/VimblyUpdate.bin signed/reference.exe server/packages/
 
 python3 "$repo/tools/update-server.py" --packages server/packages --package VimblyUpdate.bin \

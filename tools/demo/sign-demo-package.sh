@@ -3,16 +3,22 @@
 # output folder the first time (the keys never leave the build folder; nothing is checked
 # in):
 #
-#   sign-demo-package.sh INSTALLER OUTPUT-FOLDER PACKAGE-NAME
+#   sign-demo-package.sh INSTALLER OUTPUT-FOLDER PACKAGE-NAME [SIZE]
+#
+# With SIZE the program is first padded with zero bytes to that many bytes, as a
+# self-extracting installer carries its payload after the program.
 #
 # A PE file (a Windows installer) gets an Authenticode signature with osslsigncode; any
 # other file (the Linux installer, an ELF program) a detached PKCS #7 signature appended
 # in the kernel-module format (docs/signing.md). Output: OUTPUT-FOLDER/PACKAGE-NAME and
 # OUTPUT-FOLDER/roots/demo-root.pem, the root that only the demo's sandbox trusts.
 set -euo pipefail
-installer=$1 out=$2 name=$3
+source=$1 out=$2 name=$3 size=${4:-0}
 ca="$out/ca"
 mkdir -p "$ca" "$out/roots"
+installer="$out/unsigned-$name"
+cp "$source" "$installer"
+[ "$(stat -c %s "$installer")" -lt "$size" ] && truncate -s "$size" "$installer"
 
 quiet() { "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; "$@"; exit 1; }; }
 
@@ -49,3 +55,4 @@ else
   rm -f "$signature"
   chmod 0755 "$target"
 fi
+rm -f "$installer"
