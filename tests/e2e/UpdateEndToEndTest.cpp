@@ -90,13 +90,16 @@ TEST_F(EndToEndTest, TheInstallerExitCodeIsShownAndAFailureKeepsThePackage)
     EXPECT_TRUE(fs::exists(WorkPackage()));
     RemoveTree(WorkDirectory());
 
-    // 3010 asks for a restart: the installation itself went through.
+#if defined(_WIN32)
+    // 3010 asks for a restart: the installation itself went through. (A Linux exit status
+    // has 8 bits: no program there can end with 3010.)
     SetInstallerSetting(XP_T("ExitCode"), 3010);
     EXPECT_EQ(RunUpdater("restart.txt"), 0);
     EXPECT_TRUE(Contains(ReadBytes("restart.txt"), "ExitCode\t= 0x00000bc2")) << ReadBytes("restart.txt");
     EXPECT_EQ(InstallResult(), 0u);
     EXPECT_EQ(InstalledVersion(), kNewVersion);
     EXPECT_EQ(InstallerRuns(), 2u);
+#endif
 }
 
 TEST_F(EndToEndTest, APackagePathWithBlanksReachesTheInstallerWhole)
@@ -153,6 +156,7 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
     for (const bool yes : {false, true}) {
         SCOPED_TRACE(yes ? "Yes" : "No");
         const std::string output = yes ? "yes.txt" : "no.txt";
+        const uint32_t runs = InstallerRuns();
         ProgramRun run;
         ASSERT_TRUE(StartUpdater(run, output, true));
         ASSERT_TRUE(Within(30s, [&] { return fs::exists(WorkPackage()); })) << ReadBytes(output);
@@ -162,12 +166,12 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
         EXPECT_EQ(run.Wait(60s), 0) << ReadBytes(output);
         if (yes) {
             // Cancelled during an unfinished download: the partial package goes with the folder.
-            EXPECT_EQ(InstallerRuns(), 0u);
+            EXPECT_EQ(InstallerRuns(), runs);
             EXPECT_EQ(InstalledVersion(), kOldVersion);
             EXPECT_FALSE(fs::exists(WorkDirectory()));
         } else {
             // The download went on; the update ended as usual.
-            EXPECT_EQ(InstallerRuns(), 1u);
+            EXPECT_EQ(InstallerRuns(), runs + 1);
             EXPECT_EQ(InstalledVersion(), kNewVersion);
             EXPECT_FALSE(fs::exists(WorkDirectory()));
             WriteBytes("vimbly/Version.txt", std::string(kOldVersion) + "\r\n");
