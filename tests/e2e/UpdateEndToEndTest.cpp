@@ -2,6 +2,11 @@
 // checking with the loopback endpoint, downloading and verifying the signed demo
 // installer and running it; afterwards the host product's version, "InstallResult" and
 // the work directory tell how the run ended.
+//
+// Linux runs without a display, so the dialog is the terminal's: the tests read its texts
+// and, where they must, press its button and answer its question through the input. The
+// Windows program shows a real dialog, whose error screens wait for the user: there only
+// the runs that end by themselves are made, and told apart by what they leave behind.
 
 #include <gtest/gtest.h>
 
@@ -20,10 +25,12 @@ namespace {
 
 const char kInstallerSwitch[] = "/C:setup.exe /oi /noallui /skipdxeula";
 
+#if !defined(_WIN32)
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
 }
+#endif
 
 // Waits up to limit for the condition; true when it came.
 template <typename Condition>
@@ -39,6 +46,7 @@ bool Within(std::chrono::milliseconds limit, Condition condition)
 
 }  // namespace
 
+#if !defined(_WIN32)
 TEST_F(EndToEndTest, NoUpdateForTheClientEndsQuietlyWithTheHostProductUntouched)
 {
     // The application object reads the hive while the program's static objects are still
@@ -49,6 +57,7 @@ TEST_F(EndToEndTest, NoUpdateForTheClientEndsQuietlyWithTheHostProductUntouched)
     EXPECT_EQ(InstalledVersion(), kOldVersion);
     EXPECT_EQ(InstallResult(), std::nullopt);
 }
+#endif
 
 TEST_F(EndToEndTest, AFullUpdateInstallsTheNewVersionAndRemovesTheWorkDirectory)
 {
@@ -58,13 +67,13 @@ TEST_F(EndToEndTest, AFullUpdateInstallsTheNewVersionAndRemovesTheWorkDirectory)
     EXPECT_EQ(InstallerRuns(), 1u);
     EXPECT_EQ(InstallerArguments(), kInstallerSwitch);
     EXPECT_FALSE(fs::exists(WorkDirectory()));
-    const std::string output = ReadBytes("updater.txt");
 #if !defined(_WIN32)
     // Without a display the dialog is the terminal's: its texts and window states printed.
+    const std::string output = ReadBytes("updater.txt");
     EXPECT_TRUE(Contains(output, "main: Downloading the update...")) << output;
     EXPECT_TRUE(Contains(output, "window: hidden")) << output;
-#endif
     EXPECT_TRUE(Contains(output, "ExitCode\t= 0x00000000")) << output;
+#endif
 }
 
 TEST_F(EndToEndTest, AnInstallResultOtherThanZeroKeepsTheWorkDirectory)
@@ -86,7 +95,10 @@ TEST_F(EndToEndTest, TheInstallerExitCodeIsShownAndAFailureKeepsThePackage)
 {
     SetInstallerSetting(XP_T("ExitCode"), 5);
     EXPECT_EQ(RunUpdater("five.txt"), 0);
+#if !defined(_WIN32)
     EXPECT_TRUE(Contains(ReadBytes("five.txt"), "ExitCode\t= 0x00000005")) << ReadBytes("five.txt");
+#endif
+    EXPECT_EQ(InstallResult(), 0u);
     EXPECT_TRUE(fs::exists(WorkPackage()));
     RemoveTree(WorkDirectory());
 
@@ -95,7 +107,6 @@ TEST_F(EndToEndTest, TheInstallerExitCodeIsShownAndAFailureKeepsThePackage)
     // has 8 bits: no program there can end with 3010.)
     SetInstallerSetting(XP_T("ExitCode"), 3010);
     EXPECT_EQ(RunUpdater("restart.txt"), 0);
-    EXPECT_TRUE(Contains(ReadBytes("restart.txt"), "ExitCode\t= 0x00000bc2")) << ReadBytes("restart.txt");
     EXPECT_EQ(InstallResult(), 0u);
     EXPECT_EQ(InstalledVersion(), kNewVersion);
     EXPECT_EQ(InstallerRuns(), 2u);
@@ -111,6 +122,7 @@ TEST_F(EndToEndTest, APackagePathWithBlanksReachesTheInstallerWhole)
     EXPECT_FALSE(fs::exists(WorkDirectory()));
 }
 
+#if !defined(_WIN32)
 TEST_F(EndToEndTest, AMissingPackageEndsWithTheNetworkErrorAndRunsNothing)
 {
     m_server->SetCheckAnswer(200, "{base}/packages/missing-" + DemoPackageName());
@@ -118,11 +130,10 @@ TEST_F(EndToEndTest, AMissingPackageEndsWithTheNetworkErrorAndRunsNothing)
     EXPECT_EQ(InstallerRuns(), 0u);
     EXPECT_EQ(InstalledVersion(), kOldVersion);
     EXPECT_EQ(InstallResult(), std::nullopt);
-#if !defined(_WIN32)
     EXPECT_TRUE(Contains(ReadBytes("updater.txt"), "main: Could not connect to the update server."))
         << ReadBytes("updater.txt");
-#endif
 }
+#endif
 
 TEST_F(EndToEndTest, ADownloadCutByAKillIsFetchedAfreshOnTheNextStart)
 {
@@ -149,6 +160,7 @@ TEST_F(EndToEndTest, ADownloadCutByAKillIsFetchedAfreshOnTheNextStart)
     EXPECT_GE(PackageRequests(), 1);
 }
 
+#if !defined(_WIN32)
 TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
 {
     // The package comes in pieces, slowly enough to press the button during the download.
@@ -178,6 +190,7 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
         }
     }
 }
+#endif
 
 TEST_F(EndToEndTest, ASecondStartWhileTheFirstRunsEndsSilently)
 {
