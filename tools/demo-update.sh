@@ -93,9 +93,18 @@ Windows Registry Editor Version 5.00
 "RunMs"=dword:$(printf %08x "${DEMO_RUN_MS:-1500}")
 REG
   chmod 0644 "$sandbox/registry/machine.reg"
+  # Without a display the dialog is printed on the terminal; the installer's window then
+  # goes to a private X display (Xvfb), where the install stage finds it at once rather
+  # than waiting its 30 seconds for a window that cannot appear. GTK is kept off that
+  # display, so the dialog stays on the terminal.
+  display=()
+  if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+    mkdir -p "$sandbox/x11"
+    display=(env TMPDIR="$sandbox/x11" xvfb-run -a env GDK_BACKEND=wayland)
+  fi
   echo "== running the updater (sandbox $sandbox)"
   status=0
-  env NORVALE_REGISTRY_DIR="$sandbox/registry" TMPDIR="$sandbox/tmp" KESTROW_MUTEX_DIR="$sandbox/locks" \
+  "${display[@]}" env NORVALE_REGISTRY_DIR="$sandbox/registry" TMPDIR="$sandbox/tmp" KESTROW_MUTEX_DIR="$sandbox/locks" \
     XDG_CONFIG_HOME="$sandbox/config" XDG_DATA_HOME="$sandbox/data" "$program" Vimbly_Kestrow || status=$?
   # "InstallResult" of the host product's own key (the installer's settings have one too).
   result=$(KEY='[HKEY_LOCAL_MACHINE\SOFTWARE\Norvale Corporation\Vimbly]' awk '

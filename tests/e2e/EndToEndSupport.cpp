@@ -291,8 +291,10 @@ void EndToEndTest::SetUp()
     m_environment["KESTROW_MUTEX_DIR"] = Native("locks").string();
     m_environment["XDG_CONFIG_HOME"] = Native("config").string();
     m_environment["XDG_DATA_HOME"] = Native("data").string();
-    // No display: the dialog goes to the terminal, and no window system is involved.
-    m_environment["DISPLAY"] = std::nullopt;
+    // The dialog stays on the terminal: GTK is sent to a window system that is not there.
+    // The display itself (the test run's own Xvfb, when there is one) stays for the
+    // installer's window, which the install stage looks for there.
+    m_environment["GDK_BACKEND"] = "wayland";
     m_environment["WAYLAND_DISPLAY"] = std::nullopt;
     MakeDir("locks");
     MakeDir("roots");
@@ -331,6 +333,11 @@ void EndToEndTest::TearDown()
     XpPlatformRegDeleteTree(XpRegRoot::CurrentUser, kWineVersionKey);
 #endif
     TempFolderTest::TearDown();
+}
+
+void EndToEndTest::WithoutDisplay()
+{
+    m_environment["DISPLAY"] = std::nullopt;
 }
 
 void EndToEndTest::UseTemporaryFolder(const std::string& relative)

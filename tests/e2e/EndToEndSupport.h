@@ -3,8 +3,8 @@
 // pointed at the project's loopback endpoint, the demo root trusted, a temporary folder
 // and lock folder of the sandbox, and the signed demo installer as the package.
 //
-// Linux: machine and user hives in the sandbox (NORVALE_REGISTRY_DIR), no display, so the
-// program shows its dialog on the terminal. Windows (under Wine): the prefix's registry,
+// Linux: machine and user hives in the sandbox (NORVALE_REGISTRY_DIR); the dialog on the
+// terminal, the display (if any) left to the installer's window. Windows (under Wine): the prefix's registry,
 // whose host-product key the fixture removes again; TMP and TEMP name the sandbox.
 //
 // No <windows.h> here, for the reason given in TestSupport.h.
@@ -63,6 +63,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Linux: the updater runs with no display at all (by default it keeps the test run's
+    // display for the installer's window, and only GTK is kept off it).
+    void WithoutDisplay();
     // The sandbox's temporary folder (made on first use; a name with a blank works).
     void UseTemporaryFolder(const std::string& relative);
     std::filesystem::path WorkDirectory() const { return Native(m_temporary) / "Vimbly_Kestrow"; }

@@ -47,12 +47,16 @@ bool Within(std::chrono::milliseconds limit, Condition condition)
 }  // namespace
 
 #if !defined(_WIN32)
-TEST_F(EndToEndTest, NoUpdateForTheClientEndsQuietlyWithTheHostProductUntouched)
+TEST_F(EndToEndTest, WithoutADisplayTheDialogIsTheTerminalsAndNoUpdateTouchesNothing)
 {
     // The application object reads the hive while the program's static objects are still
     // being made: that read must find the registry ready, not crash.
+    WithoutDisplay();
     m_server->SetCheckAnswer(404, "no update");
     EXPECT_EQ(RunUpdater(), 0) << ReadBytes("updater.txt");
+    const std::string output = ReadBytes("updater.txt");
+    EXPECT_TRUE(Contains(output, "title: Vimbly Updater\n")) << output;
+    EXPECT_TRUE(Contains(output, "main: There is no update available for your version of Vimbly.")) << output;
     EXPECT_EQ(InstallerRuns(), 0u);
     EXPECT_EQ(InstalledVersion(), kOldVersion);
     EXPECT_EQ(InstallResult(), std::nullopt);
@@ -68,7 +72,7 @@ TEST_F(EndToEndTest, AFullUpdateInstallsTheNewVersionAndRemovesTheWorkDirectory)
     EXPECT_EQ(InstallerArguments(), kInstallerSwitch);
     EXPECT_FALSE(fs::exists(WorkDirectory()));
 #if !defined(_WIN32)
-    // Without a display the dialog is the terminal's: its texts and window states printed.
+    // The dialog on the terminal: its texts and window states printed.
     const std::string output = ReadBytes("updater.txt");
     EXPECT_TRUE(Contains(output, "main: Downloading the update...")) << output;
     EXPECT_TRUE(Contains(output, "window: hidden")) << output;
@@ -125,6 +129,7 @@ TEST_F(EndToEndTest, APackagePathWithBlanksReachesTheInstallerWhole)
 #if !defined(_WIN32)
 TEST_F(EndToEndTest, AMissingPackageEndsWithTheNetworkErrorAndRunsNothing)
 {
+    WithoutDisplay();
     m_server->SetCheckAnswer(200, "{base}/packages/missing-" + DemoPackageName());
     EXPECT_EQ(RunUpdater(), 0);
     EXPECT_EQ(InstallerRuns(), 0u);
