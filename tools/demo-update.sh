@@ -73,26 +73,12 @@ installed_version() { head -n 1 "$sandbox/vimbly/Version.txt" | tr -d '\r'; }
 before=$(installed_version)
 
 if [ $wine_mode -eq 0 ]; then
-  # The machine hive: Vimbly installed in the sandbox, the check endpoint and the demo
-  # root as the administrator's overrides of the updater.
-  cat >"$sandbox/registry/machine.reg" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvale Corporation\\Vimbly]
-"InstalledLocation"="$sandbox/vimbly/"
-"InstalledLanguage"="1033"
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvale Corporation\\Vimbly\\Updater]
-"CheckEndpoint"="$endpoint"
-"TrustedRootsFolder"="$sandbox/roots"
-
-[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvale Corporation\\Vimbly\\DemoInstaller]
-"NewVersion"="$new_version"
-"ExitCode"=dword:$(printf %08x "${DEMO_EXIT_CODE:-0}")
-"InstallResult"=dword:$(printf %08x "${DEMO_INSTALL_RESULT:-0}")
-"RunMs"=dword:$(printf %08x "${DEMO_RUN_MS:-1500}")
-REG
-  chmod 0644 "$sandbox/registry/machine.reg"
+  source tools/demo/sandbox-hive.sh
+  demo_machine_hive "$sandbox/registry/machine.reg" "$sandbox/vimbly" "$endpoint" "$sandbox/roots" \
+    "\"NewVersion\"=\"$new_version\"" \
+    "\"ExitCode\"=dword:$(printf %08x "${DEMO_EXIT_CODE:-0}")" \
+    "\"InstallResult\"=dword:$(printf %08x "${DEMO_INSTALL_RESULT:-0}")" \
+    "\"RunMs\"=dword:$(printf %08x "${DEMO_RUN_MS:-1500}")"
   # Without a display the dialog is printed on the terminal; the installer's window then
   # goes to a private X display (Xvfb), where the install stage finds it at once rather
   # than waiting its 30 seconds for a window that cannot appear. GTK is kept off that
