@@ -8,7 +8,8 @@ set(signed_packages_stamp ${CMAKE_CURRENT_BINARY_DIR}/signed-packages.stamp)
 add_custom_command(OUTPUT ${signed_packages_stamp}
                    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/make-signed-packages.sh ${signed_packages_dir}
                    COMMAND ${CMAKE_COMMAND} -E touch ${signed_packages_stamp}
-                   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make-signed-packages.sh VERBATIM)
+                   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make-signed-packages.sh
+                           ${CMAKE_CURRENT_LIST_DIR}/countersign.py VERBATIM)
 add_custom_target(signed_packages DEPENDS ${signed_packages_stamp})
 add_dependencies(kestrow_tests signed_packages)
 
