@@ -128,6 +128,8 @@ TEST(CodeSignature, ExpiredSignerNeedsAValidTimestampWithinItsValidity)
     EXPECT_EQ(Trust(packages / "expired-countersigned.exe"), 0u);
     // A timestamping certificate without extended key usages may countersign.
     EXPECT_EQ(Trust(packages / "countersigned-without-usages.exe"), 0u);
+    // The older timestamping services countersign with SHA-1.
+    EXPECT_EQ(Trust(packages / "countersigned-sha1.exe"), 0u);
     // An invalid countersignature counts as absent, so the expired chain is checked now:
     // a digest of other bytes, a changed signature, an authority that chains to an
     // untrusted root, one for code signing only, one not yet valid at the time it gives.

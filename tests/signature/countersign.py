@@ -2,13 +2,14 @@
 """Adds a PKCS #9 countersignature (an Authenticode timestamp of the older kind) to the
 signer of a DER PKCS #7 SignedData, as a timestamping service's answer would give it.
 
-    countersign.py SIGNATURE TSA-CERT TSA-KEY TIME OUTPUT [--wrong-digest] [--bad-signature]
+    countersign.py SIGNATURE TSA-CERT TSA-KEY TIME OUTPUT [--sha1] [--wrong-digest] [--bad-signature]
 
 The countersignature is a SignerInfo over the signer's encrypted digest with the
 attributes contentType (data), signingTime (TIME, YYMMDDhhmmssZ) and messageDigest,
-signed with TSA-KEY (RSA, SHA-256, by openssl); it goes into the signer's unauthenticated
-attributes, and TSA-CERT into the SignedData's certificates. --wrong-digest makes the
-messageDigest that of other bytes; --bad-signature changes one byte of the signature.
+signed with TSA-KEY (RSA, SHA-256 or with --sha1 SHA-1, by openssl); it goes into the
+signer's unauthenticated attributes, and TSA-CERT into the SignedData's certificates.
+--wrong-digest makes the messageDigest that of other bytes; --bad-signature changes one
+byte of the signature.
 """
 
 import hashlib
@@ -93,14 +94,15 @@ def main(argv):
     first = 1 if tbs[0][0] == 0xA0 else 0  # after the explicit version
     serial, issuer = tbs[first], tbs[first + 2]
 
+    digest, digest_oid = ("sha1", "1.3.14.3.2.26") if "--sha1" in options else ("sha256", "2.16.840.1.101.3.4.2.1")
     digested = encrypted_digest + (b"other bytes" if "--wrong-digest" in options else b"")
     attributes = sorted([
         attribute("1.2.840.113549.1.9.3", oid("1.2.840.113549.1.7.1")),
         attribute("1.2.840.113549.1.9.5", tlv(UTCTIME, when.encode())),
-        attribute("1.2.840.113549.1.9.4", tlv(OCTETS, hashlib.sha256(digested).digest())),
+        attribute("1.2.840.113549.1.9.4", tlv(OCTETS, hashlib.new(digest, digested).digest())),
     ])
     signed_attributes = b"".join(attributes)
-    signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key_path], input=tlv(SET, signed_attributes),
+    signature = subprocess.run(["openssl", "dgst", "-" + digest, "-sign", key_path], input=tlv(SET, signed_attributes),
                                check=True, capture_output=True).stdout
     if "--bad-signature" in options:
         signature = signature[:-1] + bytes([signature[-1] ^ 1])
@@ -108,7 +110,7 @@ def main(argv):
     countersignature = tlv(SEQUENCE, b"".join([
         tlv(0x02, b"\x01"),
         tlv(SEQUENCE, issuer + serial),
-        tlv(SEQUENCE, oid("2.16.840.1.101.3.4.2.1") + NULL),
+        tlv(SEQUENCE, oid(digest_oid) + NULL),
         tlv(0xA0, signed_attributes),
         tlv(SEQUENCE, oid("1.2.840.113549.1.1.1") + NULL),
         tlv(OCTETS, signature),

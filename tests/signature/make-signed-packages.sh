@@ -163,6 +163,7 @@ countersign() {  # valid|invalid authority time output [countersign.py options]
 }
 countersign valid tsa 200601000000Z expired-countersigned.exe
 countersign valid tsa-any 200601000000Z countersigned-without-usages.exe
+countersign valid tsa 200601000000Z countersigned-sha1.exe --sha1
 countersign invalid tsa 220601000000Z countersigned-after-expiry.exe
 countersign invalid tsa 190101000000Z countersigned-before-authority.exe
 countersign invalid tsa 200601000000Z countersigned-wrong-digest.exe --wrong-digest
