@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "LinkSupport.h"
 #include "TestSupport.h"
 
 // windows.h comes after the project's headers: its macros would rename their constants.
@@ -21,21 +22,6 @@ namespace kestrow_test {
 namespace {
 
 constexpr char kChildVariable[] = "KESTROW_WINDOW_TEST_CHILD";
-
-using UnixNameFunction = char*(CDECL*)(const WCHAR*);
-
-// The Unix name of a Windows path (Xvfb and import are Linux programs).
-std::string UnixPath(const fs::path& path)
-{
-    static const auto function = reinterpret_cast<UnixNameFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (function == nullptr) return std::string();
-    char* name = function(path.wstring().c_str());
-    if (name == nullptr) return std::string();
-    std::string result(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
 
 // Runs a shell line as a Linux process; Wine gives no handle of it, so it reports through
 // files.

@@ -244,7 +244,9 @@ TEST_F(Win32DialogViewTest, ShowsTheTemplateAndRunsTheDownloadThroughTheCloseQue
     EXPECT_EQ(subFont.lfHeight, -MulDiv(100, dpi, 720));
     EXPECT_EQ(GetMenuState(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
 
-    // The picture for the documents: the dialog as it shows the download.
+    // The picture for the documents: the dialog as it shows the download, in front.
+    SetForegroundWindow(dialog);
+    std::this_thread::sleep_for(200ms);
     RECT frame;
     GetWindowRect(dialog, &frame);
     const std::filesystem::path shot = std::filesystem::path(KESTROW_PROGRAM).parent_path().parent_path() / "tests" /
