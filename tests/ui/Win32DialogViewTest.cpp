@@ -56,6 +56,27 @@ uint32_t DownloadHalfway(void* dialog)
     return 0;
 }
 
+uint32_t DownloadAll(void* dialog)
+{
+    PostStageMessage(dialog, WM_DOWNLOAD_BEGUN, 0, 1048576);
+    PostStageMessage(dialog, WM_DOWNLOAD_DONE, 1048576, 1048576);
+    return 0;
+}
+uint32_t Verify(void* dialog)
+{
+    PostStageMessage(dialog, WM_VERIFY_BEGUN);
+    PostStageMessage(dialog, WM_VERIFY_DONE);
+    return 0;
+}
+// The installer's window shows; once the test lets it, the installer ends with 0.
+uint32_t Install(void* dialog)
+{
+    PostStageMessage(dialog, WM_INSTALL_BEGUN);
+    while (!g_release && !g_threadManager.CheckAbort()) std::this_thread::sleep_for(5ms);
+    PostStageMessage(dialog, WM_INSTALL_DONE, 0, 0);
+    return 0;
+}
+
 // The window tests of this file; each runs in a process of its own on a desktop of its
 // own on the test display, with the dialog on a UI thread of its own.
 class Win32DialogViewTest : public ::testing::Test {
@@ -285,6 +306,27 @@ TEST_F(Win32DialogViewTest, ErrorScreenClosesWithEscWithoutAQuestion)
     PostMessageW(GetDlgItem(dialog, 2), WM_KEYDOWN, VK_ESCAPE, 0);
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(m_app->DialogResult(), static_cast<intptr_t>(IDCANCEL));
+}
+
+TEST_F(Win32DialogViewTest, DuringTheInstallationTheDialogHidesWithCloseGrayedAndUnmarked)
+{
+    if (!RunsHere()) return;
+    m_app->SetStageProcedure(Stage::Download, &DownloadAll);
+    m_app->SetStageProcedure(Stage::Verify, &Verify);
+    m_app->SetStageProcedure(Stage::Install, &Install);
+    HWND dialog = StartDialog();
+    ASSERT_NE(dialog, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (GetPropW(dialog, kInstanceKey) != nullptr && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(GetPropW(dialog, kInstanceKey), nullptr);
+    EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_NE(GetMenuState(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 2)));
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, 1002)), L"The installation has started...");
+    g_release = true;
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_EQ(m_app->DialogResult(), static_cast<intptr_t>(RC_INSTALLED));
 }
 
 }  // namespace
