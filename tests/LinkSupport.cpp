@@ -63,18 +63,6 @@ UnixNameFunction UnixNameOf()
     return function;
 }
 
-// The Unix name Wine gives a Windows path; empty when not under Wine.
-std::string UnixPath(const fs::path& path)
-{
-    const UnixNameFunction function = UnixNameOf();
-    if (function == nullptr) return std::string();
-    char* name = function(path.wstring().c_str());
-    if (name == nullptr) return std::string();
-    std::string result(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 // Starts perl with a script file and its arguments (paths already as Unix names) as a
 // Linux process. Wine runs Unix programs but gives no handle to wait on, so callers wait
 // for a file that the script writes last.
@@ -97,11 +85,6 @@ bool StartPerl(const fs::path& script, const std::vector<std::string>& arguments
 
 void Reap(std::intptr_t) {}
 #else
-std::string UnixPath(const fs::path& path)
-{
-    return path.string();
-}
-
 bool StartPerl(const fs::path& script, const std::vector<std::string>& arguments, std::intptr_t* process)
 {
     std::vector<std::string> texts{"perl", script.string()};
@@ -159,6 +142,24 @@ std::string RunScript(const char* text, const fs::path& beside, const std::vecto
 #endif
 
 }  // namespace
+
+#if defined(_WIN32)
+std::string UnixPath(const fs::path& path)
+{
+    const UnixNameFunction function = UnixNameOf();
+    if (function == nullptr) return std::string();
+    char* name = function(path.wstring().c_str());
+    if (name == nullptr) return std::string();
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+#else
+std::string UnixPath(const fs::path& path)
+{
+    return path.string();
+}
+#endif
 
 bool CanMakeLinks()
 {

@@ -14,6 +14,10 @@
 
 namespace kestrow_test {
 
+// The Unix name of a path, for the Linux programs that the tests start: under Wine the
+// name Wine gives it (empty when not under Wine); on Linux the path itself.
+std::string UnixPath(const std::filesystem::path& path);
+
 // Whether this host can plant links for the tests.
 bool CanMakeLinks();
 

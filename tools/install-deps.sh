@@ -12,6 +12,7 @@ packages=(
   wine wine64 xvfb xauth
   libcurl4-openssl-dev libssl-dev libxml2-dev libgtk-3-dev
   openssl osslsigncode python3 hyperfine locales curl
+  imagemagick
 )
 
 missing=()
