@@ -1,5 +1,6 @@
 #include "app/StageProcedures.h"
 
+#include "app/UpdateStageProcedures.h"
 #include "ui/DialogMessages.h"
 
 uint32_t PendingStageThreadProc(void* dialog)
@@ -10,9 +11,17 @@ uint32_t PendingStageThreadProc(void* dialog)
     return 0xFFFFFFFF;
 }
 
-ThreadManager::Procedure ProgramStageProcedure(Stage)
+ThreadManager::Procedure ProgramStageProcedure(Stage stage)
 {
-    // Pre-check, update check, download, verification and installation come here as
-    // their procedures join the program.
-    return &PendingStageThreadProc;
+    // The pre-check and the installation come here as their procedures join the program.
+    switch (stage) {
+        case Stage::UpdateCheck:
+            return &UpdateCheckThreadProc;
+        case Stage::Download:
+            return &DownloadThreadProc;
+        case Stage::Verify:
+            return &VerifyThreadProc;
+        default:
+            return &PendingStageThreadProc;
+    }
 }

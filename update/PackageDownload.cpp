@@ -7,6 +7,7 @@
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPathText.h"
 #include "update/PackageUrl.h"
+#include "update/WorkDirectory.h"
 
 namespace {
 
@@ -14,6 +15,20 @@ uint64_t NowMs()
 {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// What stands under the package's name: nothing, a file of an earlier run (which the
+// verification stage checks), or a link, which nobody but an attacker puts there.
+enum class Present { Nothing, File, Link };
+
+Present PackagePresent(const XpString& path)
+{
+    if (!XpFileOperation::IsExistingFile(path)) return Present::Nothing;
+    XpFile file(path);
+    const XpResult rc = file.Open(XpFileFlag::Read | XpFileFlag::NoLinks, XpFileOpen::ShareRead);
+    if (rc == XpRc::LinkRefused) return Present::Link;
+    if (rc == XpRc::Ok) file.Close();
+    return Present::File;
 }
 
 }  // namespace
@@ -48,10 +63,12 @@ int PackageDownloadSession::Download(const XpString& path, const std::atomic<boo
 {
     m_dwBytesReceived = 0;
     if (m_pRequest == nullptr || m_dwContentLength == 0) return DownloadResult::Other;
-    // Seam: the package file is created without following links once the link-safe file
-    // primitives are in the foundation.
+    // The package is made new: whatever stands under its name already, a link above all,
+    // is never opened, so the elevated write cannot be led to another file. Others may
+    // read it while it grows, but neither write nor delete it.
     XpFile file(path);
-    if (file.Open(XpFileFlag::Write, 0) != 0) return DownloadResult::FileError;
+    if (file.Open(XpFileFlag::Write | XpFileFlag::MustBeNew, XpFileOpen::ShareRead) != 0)
+        return DownloadResult::FileError;
 
     int result = DownloadResult::Other;
     bool failed = false;
@@ -110,7 +127,19 @@ int RunDownload(DownloadContext& context, const StagePost& post, const std::atom
         return -1;
     }
     context.packagePath = CombinePath(context.workDirectory, name);
-    if (XpFileOperation::IsExistingFile(context.packagePath)) {
+    // The work directory must be private still (or be made so) before anything in it is
+    // used: a link in its place or a folder that another user made or may write is a
+    // file error, and nothing is read from it or written into it.
+    if (!EnsureWorkDirectory(context.workDirectory)) {
+        post(WM_STAGE_FAILED, RC_UNKNOWN_ERROR, DownloadResult::FileError);
+        return -1;
+    }
+    const Present present = PackagePresent(context.packagePath);
+    if (present == Present::Link) {
+        post(WM_STAGE_FAILED, RC_UNKNOWN_ERROR, DownloadResult::FileError);
+        return -1;
+    }
+    if (present == Present::File) {
         post(WM_VERIFY_START, 0, 0);
         return 0;
     }

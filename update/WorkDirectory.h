@@ -7,9 +7,11 @@
 // The work directory's path; empty when the temporary folder is unknown.
 XpString WorkDirectoryPath();
 
-// Makes the folder (every missing level) unless it is one already. Whether it is a folder
-// afterwards.
+// Makes the folder private (XpPath::CreatePrivateDirectory), or accepts it when it is
+// private already; the folder above it must exist. False when it cannot be made or is
+// refused: a link, a file, or a folder that another user owns or may write.
 bool EnsureWorkDirectory(const XpString& folder = WorkDirectoryPath());
 
-// Removes the folder with everything in it, when it is one. Whether it is gone.
+// Removes the folder with everything in it, when it is one, without following a link in
+// its place or anywhere below. Whether it is gone.
 bool RemoveWorkDirectory(const XpString& folder = WorkDirectoryPath());
