@@ -11,6 +11,16 @@ uint32_t PendingStageThreadProc(void* dialog)
     return 0xFFFFFFFF;
 }
 
+uint32_t PendingInstallThreadProc(void* dialog)
+{
+    if (dialog == nullptr) return 0xFFFFFFFF;
+    if (g_threadManager.CheckAbort()) return 0;
+    // The installation ends with its done message whatever happens: during it the button
+    // is disabled and the Close item grayed, so an error screen there could not be closed.
+    PostStageMessage(dialog, WM_INSTALL_DONE, kInstallRunFailed, 0);
+    return 0xFFFFFFFF;
+}
+
 ThreadManager::Procedure ProgramStageProcedure(Stage stage)
 {
     // The pre-check and the installation come here as their procedures join the program.
@@ -21,6 +31,8 @@ ThreadManager::Procedure ProgramStageProcedure(Stage stage)
             return &DownloadThreadProc;
         case Stage::Verify:
             return &VerifyThreadProc;
+        case Stage::Install:
+            return &PendingInstallThreadProc;
         default:
             return &PendingStageThreadProc;
     }
