@@ -127,10 +127,9 @@ int RunDownload(DownloadContext& context, const StagePost& post, const std::atom
         return -1;
     }
     context.packagePath = CombinePath(context.workDirectory, name);
-    // The work directory must be private still (or be made so) before anything in it is
-    // used: a link in its place or a folder that another user made or may write is a
-    // file error, and nothing is read from it or written into it.
-    if (!EnsureWorkDirectory(context.workDirectory)) {
+    // The pre-check made the work directory private; a link put in its place since then
+    // is a file error, and nothing is read from it or written through it.
+    if (!IsWorkDirectoryInPlace(context.workDirectory)) {
         post(WM_STAGE_FAILED, RC_UNKNOWN_ERROR, DownloadResult::FileError);
         return -1;
     }

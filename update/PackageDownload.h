@@ -63,7 +63,7 @@ struct DownloadContext {
 };
 
 // The download stage's work: opens the package URL, makes sure that the work directory is
-// private (EnsureWorkDirectory; a refused one is result 2), refuses a link at the
+// still a folder and no link (IsWorkDirectoryInPlace; else result 2), refuses a link at the
 // package's name (result 2), reuses a package already in it (WM_VERIFY_START), else
 // downloads it (WM_DOWNLOAD_BEGUN, progress,
 // WM_DOWNLOAD_DONE). Failures post WM_STAGE_FAILED: RC_NETWORK_ERROR when the URL does not

@@ -4,6 +4,7 @@
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
 #include "platform/PlatformFolders.h"
+#include "platform/PlatformSecureFiles.h"
 
 // The work directory lies where programs without the updater's rights can write: it is
 // made private (or refused) and removed without following links (docs/security.md).
@@ -30,4 +31,18 @@ bool RemoveWorkDirectory(const XpString& folder)
     if (folder.IsEmpty()) return false;
     if (XpFileOperation::IsDirectory(folder)) XpPath(folder).RemoveDirectoryTree();
     return !XpFileOperation::IsDirectory(folder);
+}
+
+bool IsWorkDirectoryInPlace(const XpString& folder)
+{
+    const XpString parent = GetDirectoryPart(folder);
+    const XpString name = GetFileNamePart(folder);
+    if (parent.IsEmpty() || name.IsEmpty()) return false;
+    XpFolderHandle above = kXpInvalidFolderHandle;
+    if (XpPlatformOpenFolder(parent.GetString(), &above) != 0) return false;
+    XpFolderHandle work = kXpInvalidFolderHandle;
+    const bool inPlace = XpPlatformOpenFolderAt(above, name.GetString(), &work) == 0;
+    if (inPlace) XpPlatformCloseFolder(work);
+    XpPlatformCloseFolder(above);
+    return inPlace;
 }

@@ -15,3 +15,9 @@ bool EnsureWorkDirectory(const XpString& folder = WorkDirectoryPath());
 // Removes the folder with everything in it, when it is one, without following a link in
 // its place or anywhere below. Whether it is gone.
 bool RemoveWorkDirectory(const XpString& folder = WorkDirectoryPath());
+
+// Whether the folder is a real folder in its place, opened from the folder above it
+// without following a link: false for a link (to a folder or anywhere else), a file, or
+// nothing. The download stage asks it before it uses the folder that the pre-check made
+// private, since a link put in its place since then would lead the package elsewhere.
+bool IsWorkDirectoryInPlace(const XpString& folder = WorkDirectoryPath());
