@@ -21,6 +21,7 @@
 #include "signature/SignedPackages.h"
 #include "ui/DialogMessages.h"
 #include "ui/HeadlessView.h"
+#include "ui/ModalDialog.h"
 #include "update/WorkDirectory.h"
 
 namespace {
@@ -28,10 +29,13 @@ namespace {
 namespace fs = std::filesystem;
 using kestrow_test::UpdateServer;
 
+// Whether the pre-check's stand-in makes the work directory (a test that prepared one
+// already keeps it: under Wine an elevated run accepts no folder made in an earlier call).
+bool g_preCheckMakesFolder = true;
 uint32_t MakeWorkDirectory(void* dialog)
 {
     if (dialog == nullptr) return 0xFFFFFFFF;
-    const bool made = EnsureWorkDirectory();
+    const bool made = !g_preCheckMakesFolder || EnsureWorkDirectory();
     PostStageMessage(dialog, made ? WM_PRECHECK_DONE : WM_STAGE_FAILED, made ? 0 : RC_UNKNOWN_ERROR, 0);
     return 0;
 }
@@ -79,6 +83,24 @@ private:
 #endif
 };
 
+// The user presses Cancel once the download has shown some progress, and confirms.
+class CancellingView : public HeadlessView {
+public:
+    CancellingView()
+    {
+        SetAnswer([](const XpString&, uint32_t) { return DialogBox::kIdYes; });
+    }
+    void SetText(DialogText which, const XpString& text) override
+    {
+        HeadlessView::SetText(which, text);
+        if (which != DialogText::Progress || m_bPressed || text.IsEmpty()) return;
+        if (std::atoi(Narrow(text).c_str()) <= 0) return;
+        m_bPressed = true;
+        Dialog()->PostMessage(WM_COMMAND, IDCANCEL, 0);
+    }
+    bool m_bPressed = false;
+};
+
 class UpdateStages : public kestrow_test::TempFolderTest {
 protected:
     void SetUp() override
@@ -92,6 +114,7 @@ protected:
         m_env.Set("KESTROW_MUTEX_DIR", Native("tmp").string());
 #endif
         g_installStarted = false;
+        g_preCheckMakesFolder = true;
     }
     void TearDown() override
     {
@@ -103,16 +126,17 @@ protected:
     }
 
     // Runs the program's dialog to its end; the user closes the error screen.
-    intptr_t RunUpdate(const std::string& packagePath)
+    intptr_t RunUpdate(const std::string& packagePath, HeadlessView* view = nullptr)
     {
+        HeadlessView& shown = view != nullptr ? *view : m_view;
         const std::string listener = m_server->Secure();
         m_server->SetCheckAnswer(200, "{base}" + packagePath);
         m_mutex = std::make_unique<NamedMutex>(
             XpString(XpString(XP_T("Local\\kestrow-stages-")) + kestrow_test::ToXp(kestrow_test::RandomTag()))
                 .GetString());
         m_app = std::make_unique<KestrowApp>(*m_mutex, ProgramStrings());
-        m_view.PressOnNewButtonText(true);
-        m_app->SetView(&m_view);
+        shown.PressOnNewButtonText(true);
+        m_app->SetView(&shown);
         m_app->SetArguments({XpString(kInstanceKey)});
         m_app->m_strLanguage = XP_T("US");
         m_app->m_dwTestFlags = 0;
@@ -209,6 +233,41 @@ TEST_F(UpdateStages, AnUnsignedPackageEndsAtTheVerificationsErrorScreen)
     // Downloaded in this run, so kept for the work directory's removal to decide.
     EXPECT_TRUE(m_app->m_bDownloadComplete);
     EXPECT_TRUE(fs::exists(WorkFile("unsigned.exe")));
+}
+
+TEST_F(UpdateStages, AFailedLeftOverIsDeletedAndDownloadedAfresh)
+{
+    const std::string good = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "norvale.exe");
+    const std::string other = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "other.exe");
+    m_server->WritePackage("update.exe", good);
+    // An earlier run left the package of another signer, read-only, in the work directory.
+    // It has the announced size, so that its signature is checked (and refused).
+    ASSERT_LE(other.size(), good.size());
+    ASSERT_TRUE(EnsureWorkDirectory(Path("tmp/Vimbly_Kestrow")));
+    kestrow_test::WriteWholeFile(WorkFile("update.exe"), other + std::string(good.size() - other.size(), '\0'));
+    kestrow_test::MakeReadOnly(WorkFile("update.exe"));
+    g_preCheckMakesFolder = false;
+    EXPECT_EQ(RunUpdate("/packages/update.exe"), static_cast<intptr_t>(RC_UNKNOWN_ERROR));
+    EXPECT_TRUE(g_installStarted);
+    EXPECT_EQ(kestrow_test::ReadWholeFile(WorkFile("update.exe")), good);
+    EXPECT_TRUE(m_app->m_heldPackage.IsOpen());
+    // Verification twice, the download once in between.
+    const std::vector<std::string> mains = Mains();
+    EXPECT_EQ(std::count(mains.begin(), mains.end(), "Preparing the installation..."), 2);
+    EXPECT_EQ(std::count(mains.begin(), mains.end(), "Downloading the update..."), 1);
+}
+
+TEST_F(UpdateStages, CancelDuringTheDownloadRemovesThePartialPackage)
+{
+    m_server->WritePackage("update.exe",
+                           kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / "norvale-large.exe"));
+    CancellingView view;
+    EXPECT_EQ(RunUpdate("/slow/update.exe", &view), static_cast<intptr_t>(IDCANCEL));
+    EXPECT_TRUE(view.m_bPressed);
+    EXPECT_FALSE(g_installStarted);
+    EXPECT_FALSE(m_app->m_bDownloadComplete);
+    // The dialog's end removed the work directory with the unfinished package.
+    EXPECT_FALSE(fs::exists(Native("tmp") / "Vimbly_Kestrow"));
 }
 
 }  // namespace
