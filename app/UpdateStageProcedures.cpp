@@ -19,12 +19,24 @@ uint32_t Result(int result)
     return result == 0 ? 0 : kFailed;
 }
 
-// A stage started without a running application has nothing to work on: it fails rather
-// than report a success it never had.
-uint32_t NoApplication(void* dialog)
+// The start that every procedure shares: the application object to work for, or null when
+// the procedure is to return *early at once. A null dialog posts nothing; a stage started
+// without a running application fails rather than report a success it never had; a
+// Cancel already given ends the stage silently.
+KestrowApp* StageApplication(void* dialog, uint32_t* early)
 {
-    if (!g_threadManager.CheckAbort()) PostStageMessage(dialog, WM_STAGE_FAILED, RC_UNKNOWN_ERROR, 0);
-    return kFailed;
+    *early = kFailed;
+    if (dialog == nullptr) return nullptr;
+    KestrowApp* app = CurrentKestrowApp();
+    if (app == nullptr) {
+        if (!g_threadManager.CheckAbort()) PostStageMessage(dialog, WM_STAGE_FAILED, RC_UNKNOWN_ERROR, 0);
+        return nullptr;
+    }
+    if (g_threadManager.CheckAbort()) {
+        *early = 0;
+        return nullptr;
+    }
+    return app;
 }
 
 }  // namespace
@@ -39,10 +51,9 @@ uint32_t UpdateCheckThreadProc(void* dialog)
         s_strTestClientVersion = ReadTestClientVersion();
         s_bTestClientVersionRead = true;
     }
-    if (dialog == nullptr) return kFailed;
-    KestrowApp* app = CurrentKestrowApp();
-    if (app == nullptr) return NoApplication(dialog);
-    if (g_threadManager.CheckAbort()) return 0;
+    uint32_t early = 0;
+    KestrowApp* app = StageApplication(dialog, &early);
+    if (app == nullptr) return early;
 
     UpdateCheckContext context;
     context.testFlags = app->m_dwTestFlags;
@@ -67,10 +78,9 @@ uint32_t UpdateCheckThreadProc(void* dialog)
 
 uint32_t DownloadThreadProc(void* dialog)
 {
-    if (dialog == nullptr) return kFailed;
-    KestrowApp* app = CurrentKestrowApp();
-    if (app == nullptr) return NoApplication(dialog);
-    if (g_threadManager.CheckAbort()) return 0;
+    uint32_t early = 0;
+    KestrowApp* app = StageApplication(dialog, &early);
+    if (app == nullptr) return early;
 
     DownloadContext context;
     context.packageUrl = app->m_strPackageUrl;
@@ -96,10 +106,9 @@ uint32_t DownloadThreadProc(void* dialog)
 
 uint32_t VerifyThreadProc(void* dialog)
 {
-    if (dialog == nullptr) return kFailed;
-    KestrowApp* app = CurrentKestrowApp();
-    if (app == nullptr) return NoApplication(dialog);
-    if (g_threadManager.CheckAbort()) return 0;
+    uint32_t early = 0;
+    KestrowApp* app = StageApplication(dialog, &early);
+    if (app == nullptr) return early;
 
     VerifyStageContext context;
     context.packagePath = app->m_strPackagePath;
