@@ -3,6 +3,7 @@
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
+#include "platform/PlatformErrors.h"
 #include "platform/PlatformFolders.h"
 #include "platform/PlatformSecureFiles.h"
 
@@ -33,16 +34,24 @@ bool RemoveWorkDirectory(const XpString& folder)
     return !XpFileOperation::IsDirectory(folder);
 }
 
-bool IsWorkDirectoryInPlace(const XpString& folder)
+uint32_t OpenFolderInPlace(const XpString& folder, XpFolderHandle* handle)
 {
+    *handle = kXpInvalidFolderHandle;
     const XpString parent = GetDirectoryPart(folder);
     const XpString name = GetFileNamePart(folder);
-    if (parent.IsEmpty() || name.IsEmpty()) return false;
+    if (parent.IsEmpty() || name.IsEmpty()) return XpWinError::PathNotFound;
     XpFolderHandle above = kXpInvalidFolderHandle;
-    if (XpPlatformOpenFolder(parent.GetString(), &above) != 0) return false;
-    XpFolderHandle work = kXpInvalidFolderHandle;
-    const bool inPlace = XpPlatformOpenFolderAt(above, name.GetString(), &work) == 0;
-    if (inPlace) XpPlatformCloseFolder(work);
+    uint32_t error = XpPlatformOpenFolder(parent.GetString(), &above);
+    if (error != 0) return error;
+    error = XpPlatformOpenFolderAt(above, name.GetString(), handle);
     XpPlatformCloseFolder(above);
-    return inPlace;
+    return error;
+}
+
+bool IsWorkDirectoryInPlace(const XpString& folder)
+{
+    XpFolderHandle work = kXpInvalidFolderHandle;
+    if (OpenFolderInPlace(folder, &work) != 0) return false;
+    XpPlatformCloseFolder(work);
+    return true;
 }

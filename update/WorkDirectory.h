@@ -2,7 +2,10 @@
 // The work directory: "Vimbly_Kestrow" in the user's temporary folder, one per user, kept
 // between runs so that a complete package can serve the next one.
 
+#include <cstdint>
+
 #include "foundation/text/XpString.h"
+#include "platform/PlatformSecureFiles.h"
 
 // The work directory's path; empty when the temporary folder is unknown.
 XpString WorkDirectoryPath();
@@ -21,3 +24,8 @@ bool RemoveWorkDirectory(const XpString& folder = WorkDirectoryPath());
 // nothing. The download stage asks it before it uses the folder that the pre-check made
 // private, since a link put in its place since then would lead the package elsewhere.
 bool IsWorkDirectoryInPlace(const XpString& folder = WorkDirectoryPath());
+
+// Opens the folder from the folder above it, never through a link in its own place (the
+// folders above are the caller's path and are followed). 0 or a Windows error number
+// (StoppedOnSymlink for a link); *handle is closed by the caller.
+uint32_t OpenFolderInPlace(const XpString& folder, XpFolderHandle* handle);

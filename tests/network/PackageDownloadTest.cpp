@@ -296,6 +296,11 @@ TEST_F(PackageDownload, LinksAndForeignFoldersAreRefused)
     fs::create_directory(m_work.Path() / "other");
     EXPECT_EQ(Run("http", "/packages/pkg.exe"), -1);
     ExpectPosted({{WM_STAGE_FAILED, RC_UNKNOWN_ERROR, 2}});
+    // The same when the link comes after that check: the file is made in the folder as
+    // opened from the one above it, never through a link in the folder's place.
+    PackageDownloadSession session(m_context.timeouts);
+    ASSERT_TRUE(session.Open(m_server->XpUrl("http", "/packages/pkg.exe")));
+    EXPECT_EQ(session.Download(m_work.Xp("elsewhere/pkg.exe"), nullptr, nullptr), DownloadResult::FileError);
     EXPECT_TRUE(fs::is_empty(m_work.Path() / "other"));
     kestrow_test::RemoveTreeWithLinks(m_work.Path() / "elsewhere");
     kestrow_test::RemoveTreeWithLinks(Work() / "pkg.exe");
