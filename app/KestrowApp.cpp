@@ -26,6 +26,7 @@ KestrowApp::KestrowApp(NamedMutex& instanceMutex, AppStrings& strings)
     m_strCountry = identity.m_strCountry;
     m_strInstalledVersion = identity.m_strInstalledVersion;
     m_dwTestFlags = identity.m_dwTestFlags;
+    m_overrides = ReadUpdaterOverrides();
     m_strModulePath = GetModulePath();
     for (int i = 0; i < kStageCount; ++i) m_procedures[i] = ProgramStageProcedure(static_cast<Stage>(i));
 }

@@ -10,6 +10,10 @@
 #include "ui/MainDlgHost.h"
 
 uint32_t PendingStageThreadProc(void* dialog);
+// The installation's stand-in ends as a failed run (WM_INSTALL_DONE with the run status
+// 0xFFFFFFFF), the one way the installation stage ends: the dialog then ends with
+// RC_UNKNOWN_ERROR.
+uint32_t PendingInstallThreadProc(void* dialog);
 
 // The procedure that the program runs for the stage.
 ThreadManager::Procedure ProgramStageProcedure(Stage stage);

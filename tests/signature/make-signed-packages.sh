@@ -140,6 +140,10 @@ cat tsa.pem root/cert.pem >tsa-chain.pem
 # A timestamp from 1 June 2020, inside the expired certificate's validity.
 sign expired installer.exe ../expired-timestamped.exe -TSA-certs tsa-chain.pem -TSA-key tsa.key -TSA-time 1590969600
 cp installer.exe ../unsigned.exe
+# A large one (3 MiB of payload), for downloads that last long enough to show progress.
+head -c 3145728 /dev/urandom >large.bin
+cat program.exe large.bin >large.exe
+sign norvale large.exe ../norvale-large.exe
 
 # The older Authenticode timestamp: a PKCS #9 countersignature over the signature value,
 # added to the extracted signature and attached again. 1 June 2020 lies inside the expired
