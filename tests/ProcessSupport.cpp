@@ -81,10 +81,12 @@ int RunWithTemporaryFolder(const fs::path& program, const std::vector<std::strin
     for (std::string& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
 
-    // The inherited environment with TMPDIR replaced.
+    // The inherited environment with TMPDIR replaced and without DISPLAY: the program
+    // shows its dialog on the terminal, where a run without input ends by itself.
     std::vector<std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "TMPDIR=", 7) != 0) variables.emplace_back(*entry);
+        if (std::strncmp(*entry, "TMPDIR=", 7) != 0 && std::strncmp(*entry, "DISPLAY=", 8) != 0)
+            variables.emplace_back(*entry);
     }
     variables.push_back("TMPDIR=" + temporary.string());
     std::vector<char*> envp;

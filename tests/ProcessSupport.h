@@ -14,7 +14,8 @@ namespace kestrow_test {
 std::filesystem::path BuiltProgram(const std::string& name);
 
 // Runs program with the arguments and `temporary` as its temporary folder (TMPDIR on
-// Linux, TMP and TEMP on Windows; the rest of the environment is inherited), its output
+// Linux, TMP and TEMP on Windows; the rest of the environment is inherited, but for
+// DISPLAY on Linux, so that the dialog shows on the terminal), its output
 // going to the file `output`. The exit status, or -1 when it could not be run.
 int RunWithTemporaryFolder(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                            const std::filesystem::path& temporary, const std::filesystem::path& output);
