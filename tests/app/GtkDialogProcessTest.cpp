@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -58,20 +60,25 @@ protected:
 
     std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, const std::string& output)
     {
+        return Start(m_program, arguments, output);
+    }
+    std::unique_ptr<ChildProcess> Start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                                        const std::string& output)
+    {
         // No accessibility bus on the private display, and GTK keeps what it sets up for
         // the life of the process: neither is this program's concern here.
         return std::make_unique<ChildProcess>(
-            m_program, arguments,
+            program, arguments,
             std::vector<std::string>{"DISPLAY=" + s_display->Name(), "TMPDIR=" + Native("tmp").string(),
                                      "KESTROW_MUTEX_DIR=" + Native("tmp").string(), "NO_AT_BRIDGE=1",
                                      "ASAN_OPTIONS=detect_leaks=0", "KESTROW_TERMINAL_INPUT", "WAYLAND_DISPLAY"},
             Native(output));
     }
 
-    // Starts the program with the key and waits for its marked window to show.
-    unsigned long StartDialog(std::unique_ptr<ChildProcess>& process, const std::string& output)
+    // Starts the program with the key (or the sample) and waits for its marked window to show.
+    unsigned long StartDialog(std::unique_ptr<ChildProcess>& process, const std::string& output, bool sample = false)
     {
-        process = Start({kKey}, output);
+        process = sample ? Start(KESTROW_GTK_SAMPLE, {}, output) : Start({kKey}, output);
         const unsigned long window = s_display->WaitForMarked(kKey, kWindowTimeout);
         EXPECT_NE(window, 0u) << ReadBytes(output);
         if (window != 0) {
@@ -166,6 +173,29 @@ int InkOutsideControls(const XvfbDisplay::Image& image, DialogBaseUnits base)
     return ink;
 }
 
+// The window's picture once it has been drawn with at least `ink` non-white pixels.
+XvfbDisplay::Image CaptureDrawn(XvfbDisplay& display, unsigned long window, int ink)
+{
+    XvfbDisplay::Image image;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    do {
+        std::this_thread::sleep_for(100ms);
+        image = display.Capture(window);
+    } while (Ink(image) < ink && std::chrono::steady_clock::now() < deadline);
+    return image;
+}
+
+// The share of the bar's middle row that the fill colour covers.
+double BarFill(const XvfbDisplay::Image& image, DialogBaseUnits base)
+{
+    const DialogControlTemplate c = DialogTemplate::Control(DialogTemplate::kProgressBar);
+    const int left = DialogUnitsToPixelsX(c.x, base), right = DialogUnitsToPixelsX(c.x + c.width, base);
+    const int y = DialogUnitsToPixelsY(c.y + c.height / 2, base);
+    int filled = 0;
+    for (int x = left; x < right; ++x) filled += image.At(x, y) == 0x06B025 ? 1 : 0;
+    return static_cast<double>(filled) / (right - left);
+}
+
 TEST_F(GtkDialogProcess, TheDialogIsMarkedLaidOutFromTheTemplateAndClosedByItsCloseButton)
 {
     std::unique_ptr<ChildProcess> first;
@@ -174,17 +204,7 @@ TEST_F(GtkDialogProcess, TheDialogIsMarkedLaidOutFromTheTemplateAndClosedByItsCl
     EXPECT_EQ(s_display->Title(window), "Vimbly Updater");
 
     // Drawing follows the mapping: look until the button and the texts show.
-    XvfbDisplay::Image image;
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    do {
-        std::this_thread::sleep_for(100ms);
-        image = s_display->Capture(window);
-    } while (Ink(image) < 1000 && std::chrono::steady_clock::now() < deadline);
-    EXPECT_TRUE(kestrow_test::WritePng(image, Native("dialog.png")));
-    if (const char* keep = std::getenv("KESTROW_SCREENSHOT")) {
-        EXPECT_TRUE(kestrow_test::WritePng(image, keep));
-    }
-
+    const XvfbDisplay::Image image = CaptureDrawn(*s_display, window, 1000);
     const auto [width, height] = s_display->Size(window);
     const DialogBaseUnits base = BaseUnitsOf(width, height);
     ASSERT_GT(base.x, 0) << width;
@@ -199,6 +219,55 @@ TEST_F(GtkDialogProcess, TheDialogIsMarkedLaidOutFromTheTemplateAndClosedByItsCl
 
     CloseAndExpectEnd(*first, window);
     EXPECT_EQ(s_display->FindMarked(kKey), 0u);
+}
+
+TEST_F(GtkDialogProcess, TheDownloadFillsTheBarAndCloseAsksFirst)
+{
+    std::unique_ptr<ChildProcess> sample;
+    const unsigned long window = StartDialog(sample, "sample.txt", true);
+    ASSERT_NE(window, 0u);
+    const auto [width, height] = s_display->Size(window);
+    const DialogBaseUnits base = BaseUnitsOf(width, height);
+    ASSERT_GT(base.x, 0) << width;
+    ASSERT_GT(base.y, 0) << height;
+
+    // 42 % of the bar is filled, the texts show, nothing lies outside the controls.
+    XvfbDisplay::Image image = CaptureDrawn(*s_display, window, 1000);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::abs(BarFill(image, base) - 0.42) > 0.02 && std::chrono::steady_clock::now() < deadline)
+        image = CaptureDrawn(*s_display, window, 1000);
+    EXPECT_NEAR(BarFill(image, base), 0.42, 0.02);
+    EXPECT_GT(InkIn(image, DialogTemplate::kMainText, base), 50);
+    EXPECT_GT(InkIn(image, DialogTemplate::kProgressText, base), 50);
+    EXPECT_GT(InkIn(image, DialogTemplate::kButton, base), 50);
+    EXPECT_EQ(InkOutsideControls(image, base), 0);
+    EXPECT_TRUE(kestrow_test::WritePng(image, Native("dialog.png")));
+    if (const char* keep = std::getenv("KESTROW_SCREENSHOT")) {
+        EXPECT_TRUE(kestrow_test::WritePng(image, keep));
+    }
+
+    // The close button asks first: a box of the same process comes up; closing the box
+    // counts as No, and the dialog stays.
+    s_display->RequestClose(window);
+    unsigned long box = 0;
+    const auto boxDeadline = std::chrono::steady_clock::now() + 5s;
+    while (box == 0 && std::chrono::steady_clock::now() < boxDeadline) {
+        for (unsigned long other : s_display->MappedWindows())
+            if (other != window && s_display->Pid(other) == sample->Pid()) box = other;
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_NE(box, 0u);
+    s_display->RequestClose(box);
+    const auto goneDeadline = std::chrono::steady_clock::now() + 5s;
+    bool gone = false;
+    while (!gone && std::chrono::steady_clock::now() < goneDeadline) {
+        const std::vector<unsigned long> mapped = s_display->MappedWindows();
+        gone = std::find(mapped.begin(), mapped.end(), box) == mapped.end();
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(gone);
+    EXPECT_FALSE(sample->Poll().has_value());
+    EXPECT_EQ(s_display->FindMarked(kKey), window);
 }
 
 TEST_F(GtkDialogProcess, ASecondStartActivatesTheFirstAndEndsWithoutAWindow)
