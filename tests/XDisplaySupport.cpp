@@ -5,18 +5,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
 #include <png.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <thread>
-
-extern char** environ;
 
 namespace kestrow_test {
 
@@ -57,28 +51,17 @@ std::string XvfbDisplay::Start()
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
         if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0) continue;
         m_name = ":" + std::to_string(number);
-        std::vector<std::string> texts{server.string(), m_name, "-nolisten", "tcp", "-screen", "0", "800x600x24"};
-        std::vector<char*> argv;
-        for (std::string& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int error = posix_spawn(&m_server, server.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0) return "Xvfb could not be started";
+        m_server = std::make_unique<ChildProcess>(
+            server, std::vector<std::string>{m_name, "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+            std::vector<std::string>{}, "/dev/null");
+        if (m_server->Pid() < 0) return "Xvfb could not be started";
         const auto deadline = std::chrono::steady_clock::now() + 5s;
         while (m_display == nullptr && std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(m_server, &status, WNOHANG) == m_server) {
-                m_server = -1;  // lost the race for the number: try another
-                break;
-            }
+            if (m_server->Poll()) break;  // lost the race for the number: try another
             m_display = XOpenDisplay(m_name.c_str());
             if (m_display == nullptr) std::this_thread::sleep_for(20ms);
         }
-        if (m_display == nullptr && m_server > 0) {
+        if (m_display == nullptr && m_server->Pid() > 0) {
             Stop();
             return "Xvfb did not come up within 5 seconds";
         }
@@ -92,11 +75,9 @@ void XvfbDisplay::Stop()
 {
     if (m_display != nullptr) XCloseDisplay(m_display);
     m_display = nullptr;
-    if (m_server > 0) {
-        kill(m_server, SIGTERM);
-        waitpid(m_server, nullptr, 0);
-    }
-    m_server = -1;
+    // Asked to end, the server removes its lock file and socket.
+    if (m_server) m_server->Terminate();
+    m_server.reset();
 }
 
 std::vector<unsigned long> XvfbDisplay::MappedWindows()
@@ -257,76 +238,6 @@ bool WritePng(const XvfbDisplay::Image& image, const std::filesystem::path& path
     }
     png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
     return std::fclose(file) == 0 && written;
-}
-
-ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                           const std::vector<std::string>& environment, const std::filesystem::path& output)
-{
-    std::vector<std::string> texts{program.string()};
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
-
-    // The inherited environment without the variables named, then those given a value.
-    std::vector<std::string> variables;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string variable(*entry);
-        bool replaced = false;
-        for (const std::string& change : environment) {
-            const std::string name = change.substr(0, change.find('='));
-            replaced = replaced || variable.compare(0, name.size() + 1, name + "=") == 0;
-        }
-        if (!replaced) variables.push_back(variable);
-    }
-    for (const std::string& change : environment)
-        if (change.find('=') != std::string::npos) variables.push_back(change);
-    std::vector<char*> envp;
-    for (std::string& variable : variables) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-}
-
-ChildProcess::~ChildProcess()
-{
-    Wait(0ms);
-}
-
-std::optional<int> ChildProcess::Poll()
-{
-    if (m_pid <= 0) return -1;
-    int status = 0;
-    const pid_t ended = waitpid(m_pid, &status, WNOHANG);
-    if (ended == 0) return std::nullopt;
-    m_pid = -1;
-    return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-int ChildProcess::Wait(std::chrono::milliseconds timeout)
-{
-    if (m_pid <= 0) return -1;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int status = 0;
-    pid_t ended = waitpid(m_pid, &status, WNOHANG);
-    while (ended == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-        ended = waitpid(m_pid, &status, WNOHANG);
-    }
-    if (ended == 0) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return -1;
-    }
-    m_pid = -1;
-    return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace kestrow_test

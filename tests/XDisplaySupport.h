@@ -7,14 +7,15 @@
 
 #if !defined(_WIN32)
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "ProcessSupport.h"
 
 struct _XDisplay;
 
@@ -59,33 +60,12 @@ public:
 
 private:
     _XDisplay* m_display = nullptr;
-    pid_t m_server = -1;
+    std::unique_ptr<ChildProcess> m_server;
     std::string m_name;
 };
 
 // Writes the image as an 8-bit RGB PNG file; false when it cannot.
 bool WritePng(const XvfbDisplay::Image& image, const std::filesystem::path& path);
-
-// A program started with the environment changed as given (a variable without "=" is
-// removed), its output and errors going to output.
-class ChildProcess {
-public:
-    ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                 const std::vector<std::string>& environment, const std::filesystem::path& output);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    pid_t Pid() const { return m_pid; }
-    // The exit status when it has ended (-1 when not normally), without waiting.
-    std::optional<int> Poll();
-    // The exit status once it has ended within timeout; -1 when it did not (it is then
-    // killed) or did not end normally.
-    int Wait(std::chrono::milliseconds timeout);
-
-private:
-    pid_t m_pid = -1;
-};
 
 }  // namespace kestrow_test
 
