@@ -112,6 +112,18 @@ protected:
         return {*status, mapped};
     }
 
+    // A mapped window of the process other than known, waited for up to timeout; 0 when none.
+    static unsigned long WaitForOtherWindow(long pid, unsigned long known, std::chrono::milliseconds timeout = 5s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        do {
+            for (unsigned long other : s_display->MappedWindows())
+                if (other != known && s_display->Pid(other) == pid) return other;
+            std::this_thread::sleep_for(20ms);
+        } while (std::chrono::steady_clock::now() < deadline);
+        return 0;
+    }
+
     static XvfbDisplay* s_display;
     static std::string s_whyNot;
     std::filesystem::path m_program;
@@ -249,13 +261,7 @@ TEST_F(GtkDialogProcess, TheDownloadFillsTheBarAndCloseAsksFirst)
     // The close button asks first: a box of the same process comes up; closing the box
     // counts as No, and the dialog stays.
     s_display->RequestClose(window);
-    unsigned long box = 0;
-    const auto boxDeadline = std::chrono::steady_clock::now() + 5s;
-    while (box == 0 && std::chrono::steady_clock::now() < boxDeadline) {
-        for (unsigned long other : s_display->MappedWindows())
-            if (other != window && s_display->Pid(other) == sample->Pid()) box = other;
-        std::this_thread::sleep_for(20ms);
-    }
+    const unsigned long box = WaitForOtherWindow(sample->Pid(), window);
     ASSERT_NE(box, 0u);
     s_display->RequestClose(box);
     const auto goneDeadline = std::chrono::steady_clock::now() + 5s;
@@ -266,6 +272,7 @@ TEST_F(GtkDialogProcess, TheDownloadFillsTheBarAndCloseAsksFirst)
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_TRUE(gone);
+    EXPECT_EQ(WaitForOtherWindow(sample->Pid(), window, 500ms), 0u);
     EXPECT_FALSE(sample->Poll().has_value());
     EXPECT_EQ(s_display->FindMarked(kKey), window);
 }
