@@ -10,6 +10,7 @@
 #include "app/AppStrings.h"
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
+#include "app/VolumeWatcherControl.h"
 #include "foundation/text/XpString.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformVersion.h"
@@ -65,6 +66,8 @@ public:
     // The package as the verification stage accepted it, held open from its check until
     // the installer runs, so that the file that runs is the file that was checked.
     XpPlatformHeldFile m_heldPackage;
+    // The host product's resident volume watcher, located at construction.
+    VolumeWatcherControl m_volumeWatcher;
 
 private:
     // MainDlgHost
