@@ -78,30 +78,39 @@ TEST_F(HostProductProbeTest, EitherMutexHeldElsewhereMeansTheProductRuns)
 
 TEST_F(HostProductProbeTest, TheProbeNeverTakesTheMutexFromAProgramThatStarts)
 {
-    // A program that creates the mutex while the probe looks must always find it new:
-    // a probe that created and owned it for an instant would now and then be there first.
-    const XpString name =
-        XpString(XP_T("Global\\kestrow-probe-")) + XpNarrowString(kestrow_test::RandomTag().c_str()).ToWide();
-    std::atomic<bool> done{false};
+    // A program that creates its mutex while the probe looks at that name must find it
+    // new: a probe that created and owned the mutex for an instant would now and then be
+    // there first. Each round is a name that nobody has made yet.
+    const std::string base = "Global\\kestrow-probe-" + kestrow_test::RandomTag() + "-";
+    const auto name = [&base](int round) {
+        const std::string text = base + std::to_string(round);
+        return XpPlatformString(text.begin(), text.end());
+    };
+    std::atomic<int> round{0};
     std::atomic<int> probes{0};
+    std::atomic<bool> done{false};
     std::thread prober([&] {
         while (!done.load()) {
-            NamedMutex::Exists(name.GetString());
+            NamedMutex::Exists(name(round.load()).c_str());
             probes.fetch_add(1);
         }
     });
     int taken = 0;
     int rounds = 0;
-    const auto end = std::chrono::steady_clock::now() + 400ms;
-    while (std::chrono::steady_clock::now() < end) {
-        NamedMutex program(name.GetString());
+    const auto end = std::chrono::steady_clock::now() + 600ms;
+    for (; rounds < 400 && std::chrono::steady_clock::now() < end; ++rounds) {
+        round.store(rounds);
+        // Let the probe look at the new name first.
+        const int seen = probes.load();
+        while (probes.load() < seen + 2) std::this_thread::yield();
+        NamedMutex program(name(rounds).c_str());
         if (!program.HoldsAsCreator()) ++taken;
-        ++rounds;
+        // Held by the program: the probe sees it.
+        EXPECT_TRUE(NamedMutex::Exists(name(rounds).c_str()));
     }
     done.store(true);
     prober.join();
-    EXPECT_GT(probes.load(), 100);
-    EXPECT_GT(rounds, 100);
+    EXPECT_GT(rounds, 10);
     EXPECT_EQ(taken, 0);
 #if !defined(_WIN32)
     // Looking at a name that nobody made leaves nothing behind.

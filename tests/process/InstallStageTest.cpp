@@ -110,9 +110,8 @@ TEST_F(InstallStageTest, WithoutAWindowBegunComesAfterTheWindowWaitAndTheEndIsSt
 
 TEST_F(InstallStageTest, AnInstallerWindowOnTheDisplayEndsTheWindowWait)
 {
-#if !defined(_WIN32)
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (the process_x11 entry runs this)";
-#endif
+    if (!kestrow_test::HelperCanShowWindow())
+        GTEST_SKIP() << "no display to show a window on (on Linux the process_x11 entry runs this)";
     const XpString path = Package("shown/setup" + std::string(kExe), "run.window=1\nrun.sleep=4000\n");
     // A window wait of up to 30 s that the window cuts short.
     EXPECT_EQ(Run(path, nullptr, 3000), 0);
@@ -123,6 +122,24 @@ TEST_F(InstallStageTest, AnInstallerWindowOnTheDisplayEndsTheWindowWait)
     EXPECT_TRUE(m_posted[1].Is(InstallStageMessage::Done, 0, 0));
     EXPECT_GE(m_posted[1].at, 3500ms);
 }
+
+#if defined(_WIN32)
+TEST_F(InstallStageTest, AnInstallerWithoutAMessageQueueIsStillWaitedFor)
+{
+    // A console program fails the input-idle wait: only the window wait is skipped, and
+    // the stage still waits for its end and reports its exit code.
+    const char* root = std::getenv("SystemRoot");
+    ASSERT_NE(root, nullptr);
+    MakeDir("console");
+    fs::copy_file(fs::path(root) / "system32" / "cmd.exe", Native("console/cmd.exe"));
+    EXPECT_EQ(Run(Path("console/cmd.exe"), nullptr, 1000), 0);
+    ASSERT_EQ(m_posted.size(), 2u);
+    EXPECT_TRUE(m_posted[0].Is(InstallStageMessage::Begun, 0, 0));
+    EXPECT_LT(m_posted[0].at, 5s);  // not after the 10 s window wait
+    EXPECT_EQ(m_posted[1].message, InstallStageMessage::Done);
+    EXPECT_EQ(m_posted[1].wParam, 0u);
+}
+#endif
 
 TEST_F(InstallStageTest, APackageThatCannotStartIsDoneFailedWithoutBegun)
 {

@@ -14,6 +14,7 @@
 //   --replace SRC DST   renames SRC over DST; exit 0 when done, 1 when refused
 //   --hold-mutex NAME READY MS   holds the named mutex, creates READY, and waits MS or
 //                                until "stop" appears beside READY
+//   --window-probe      exit 0 when it can show a window here, 1 when not
 
 #include <chrono>
 #include <cstdio>
@@ -228,6 +229,7 @@ int HoldMutex(const char* name, const char* ready, long milliseconds)
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--replace") return Replace(argv[2], argv[3]);
+    if (argc == 2 && std::string(argv[1]) == "--window-probe") return ShowWindowFor(0, fs::path()) ? 0 : 1;
     if (argc == 5 && std::string(argv[1]) == "--hold-mutex")
         return HoldMutex(argv[2], argv[3], std::strtol(argv[4], nullptr, 10));
 

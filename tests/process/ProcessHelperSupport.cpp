@@ -5,6 +5,8 @@
 
 #include "TestSupport.h"
 #include "platform/PlatformFolders.h"
+#include "platform/PlatformProcess.h"
+#include "platform/shared/XpCommandLine.h"
 
 namespace fs = std::filesystem;
 
@@ -43,6 +45,15 @@ std::map<std::string, std::string> HelperRecord(const fs::path& folder, const st
         if (equals != std::string::npos) record[line.substr(0, equals)] = line.substr(equals + 1);
     }
     return record;
+}
+
+bool HelperCanShowWindow()
+{
+    const XpPlatformString command = XpQuoteCommandLineArgument(ToPlatform(HelperProgram())) + XP_T(" --window-probe");
+    XpPlatformProcess probe;
+    uint32_t code = 1;
+    return probe.Start(nullptr, command.c_str(), 0) == 0 && probe.Wait(10000) == 0 && probe.GetExitCode(&code) &&
+           code == 0;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit)

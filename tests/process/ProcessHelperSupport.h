@@ -20,6 +20,9 @@ void ConfigureHelper(const std::filesystem::path& folder, const std::string& lin
 // What the run of the mode ("run" or "exitall") recorded in the folder; empty when there
 // was none.
 std::map<std::string, std::string> HelperRecord(const std::filesystem::path& folder, const std::string& mode);
+// Whether the helper can show a window here (Linux: an X display; under Wine: a display
+// driver).
+bool HelperCanShowWindow();
 // Polls the condition every 10 ms for at most the time given; whether it came true.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
