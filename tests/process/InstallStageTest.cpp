@@ -112,15 +112,15 @@ TEST_F(InstallStageTest, AnInstallerWindowOnTheDisplayEndsTheWindowWait)
 {
     if (!kestrow_test::HelperCanShowWindow())
         GTEST_SKIP() << "no display to show a window on (on Linux the process_x11 entry runs this)";
-    const XpString path = Package("shown/setup" + std::string(kExe), "run.window=1\nrun.sleep=4000\n");
-    // A window wait of up to 30 s that the window cuts short.
-    EXPECT_EQ(Run(path, nullptr, 3000), 0);
+    const XpString path = Package("shown/setup" + std::string(kExe), "run.window=1\nrun.sleep=3000\n");
+    // A window wait of up to 6 s that the window cuts short.
+    EXPECT_EQ(Run(path, nullptr, 600), 0);
     if (Exists("shown/run.nowindow")) GTEST_SKIP() << "the system made no window for the installer";
     ASSERT_EQ(m_posted.size(), 2u);
     EXPECT_TRUE(m_posted[0].Is(InstallStageMessage::Begun, 0, 0));
-    EXPECT_LT(m_posted[0].at, 3500ms);
+    EXPECT_LT(m_posted[0].at, 2500ms);
     EXPECT_TRUE(m_posted[1].Is(InstallStageMessage::Done, 0, 0));
-    EXPECT_GE(m_posted[1].at, 3500ms);
+    EXPECT_GE(m_posted[1].at, 2500ms);
 }
 
 #if defined(_WIN32)

@@ -159,7 +159,8 @@ bool ShowWindowFor(long milliseconds, const fs::path& stop)
 bool ShowWindowFor(long milliseconds, const fs::path& stop)
 {
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
+    if (const int error = xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "no X connection: error %d\n", error);
         xcb_disconnect(connection);
         return false;
     }
