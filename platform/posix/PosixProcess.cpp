@@ -234,6 +234,14 @@ uint32_t FromStatus(int status)
     return kXpStillActive;
 }
 
+// The started child, kept with a pidfd to wait on when the kernel gives one.
+void TakeChild(pid_t pid, intptr_t* handle, uint32_t* id)
+{
+    *id = static_cast<uint32_t>(pid);
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    *handle = pidfd >= 0 ? pidfd + 1 : 0;
+}
+
 }  // namespace
 
 uint32_t XpPlatformProcess::Start(const XpChar* application, const XpChar* commandLine, uint32_t flags)
@@ -244,9 +252,7 @@ uint32_t XpPlatformProcess::Start(const XpChar* application, const XpChar* comma
     launch.newSession = (flags & XpProcessFlag::Detached) != 0;
     pid_t pid = -1;
     if (const uint32_t error = Spawn(launch, &pid)) return error;
-    m_id = static_cast<uint32_t>(pid);
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    m_handle = pidfd >= 0 ? pidfd + 1 : 0;
+    TakeChild(pid, &m_handle, &m_id);
     return XpWinError::Success;
 }
 
@@ -267,9 +273,7 @@ uint32_t XpPlatformProcess::StartAsDesktopUser(const XpChar* application, const 
     // updater's own identity.
     if (error != XpWinError::Success) error = Spawn(launch, &pid);
     if (error != XpWinError::Success) return error;
-    m_id = static_cast<uint32_t>(pid);
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    m_handle = pidfd >= 0 ? pidfd + 1 : 0;
+    TakeChild(pid, &m_handle, &m_id);
     return XpWinError::Success;
 }
 

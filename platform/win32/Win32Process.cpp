@@ -44,6 +44,20 @@ HANDLE DesktopShellToken()
     return duplicated ? primary : nullptr;
 }
 
+// The outcome of a process creation: its error, or the process kept and its first thread
+// let go.
+uint32_t TakeProcess(BOOL created, const PROCESS_INFORMATION& info, intptr_t* handle, uint32_t* id)
+{
+    if (!created) {
+        const DWORD error = GetLastError();
+        return error != 0 ? error : XpWinError::GenFailure;
+    }
+    CloseHandle(info.hThread);
+    *handle = reinterpret_cast<intptr_t>(info.hProcess);
+    *id = info.dwProcessId;
+    return XpWinError::Success;
+}
+
 }  // namespace
 
 uint32_t XpPlatformProcess::Start(const XpChar* application, const XpChar* commandLine, uint32_t flags)
@@ -53,15 +67,9 @@ uint32_t XpPlatformProcess::Start(const XpChar* application, const XpChar* comma
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(application, command.Get(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                        &info)) {
-        const DWORD error = GetLastError();
-        return error != 0 ? error : XpWinError::GenFailure;
-    }
-    CloseHandle(info.hThread);
-    m_handle = reinterpret_cast<intptr_t>(info.hProcess);
-    m_id = info.dwProcessId;
-    return XpWinError::Success;
+    const BOOL created =
+        CreateProcessW(application, command.Get(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &info);
+    return TakeProcess(created, info, &m_handle, &m_id);
 }
 
 uint32_t XpPlatformProcess::StartAsDesktopUser(const XpChar* application, const XpChar* commandLine)
@@ -96,16 +104,10 @@ uint32_t XpPlatformProcess::StartAsDesktopUser(const XpChar* application, const 
         // The updater's own (elevated) identity.
         CommandLine command(commandLine);
         info = PROCESS_INFORMATION{};
-        if (!CreateProcessW(application, command.Get(), &processAttributes, &threadAttributes, FALSE, DETACHED_PROCESS,
-                            nullptr, nullptr, &startup, &info)) {
-            const DWORD error = GetLastError();
-            return error != 0 ? error : XpWinError::GenFailure;
-        }
+        started = CreateProcessW(application, command.Get(), &processAttributes, &threadAttributes, FALSE,
+                                 DETACHED_PROCESS, nullptr, nullptr, &startup, &info) != FALSE;
     }
-    CloseHandle(info.hThread);
-    m_handle = reinterpret_cast<intptr_t>(info.hProcess);
-    m_id = info.dwProcessId;
-    return XpWinError::Success;
+    return TakeProcess(started, info, &m_handle, &m_id);
 }
 
 uint32_t XpPlatformProcess::Wait(uint32_t milliseconds)

@@ -22,11 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-#if defined(_WIN32)
-const char kExe[] = ".exe";
-#else
-const char kExe[] = "";
-#endif
+using kestrow_test::kExe;
 
 struct Posted {
     InstallStageMessage message;

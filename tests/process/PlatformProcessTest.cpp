@@ -29,11 +29,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#if defined(_WIN32)
-const char kExe[] = ".exe";
-#else
-const char kExe[] = "";
-#endif
+using kestrow_test::kExe;
 
 class PlatformProcessTest : public kestrow_test::TempFolderTest {
 protected:

@@ -10,6 +10,13 @@
 
 namespace kestrow_test {
 
+// What ends the name of a program file: ".exe" on Windows, nothing on Linux.
+#if defined(_WIN32)
+inline constexpr char kExe[] = ".exe";
+#else
+inline constexpr char kExe[] = "";
+#endif
+
 // The helper program built beside the test program.
 std::filesystem::path HelperProgram();
 // A copy of the helper at target (its folder made first), with "MARK:" + marker at its

@@ -19,12 +19,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using kestrow_test::kExe;
 #if defined(_WIN32)
-const char kExe[] = ".exe";
 // What a watcher answers when it has closed and a restart is due.
 const char kExitAllAnswer[] = "3010";
 #else
-const char kExe[] = "";
 // Exit statuses are 8 bits on Linux: of the success codes only 0 can be answered there.
 const char kExitAllAnswer[] = "0";
 #endif
