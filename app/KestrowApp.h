@@ -10,6 +10,7 @@
 #include "app/AppStrings.h"
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
+#include "app/VolumeWatcherControl.h"
 #include "foundation/text/XpString.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformVersion.h"
@@ -69,6 +70,8 @@ public:
     // The administrator's endpoints and extra trusted roots (or the compiled-in defaults),
     // read at construction.
     UpdaterOverrides m_overrides;
+    // The host product's resident volume watcher, located at construction.
+    VolumeWatcherControl m_volumeWatcher;
 
 private:
     // MainDlgHost
