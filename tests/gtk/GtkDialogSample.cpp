@@ -10,6 +10,7 @@
 #include "app/KestrowApp.h"
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
+#include "ui/DialogMessages.h"
 #include "ui/WindowView.h"
 
 NamedMutex g_instanceMutex(kInstanceMutexName);
