@@ -1,5 +1,6 @@
 #include "app/KestrowApp.h"
 
+#include "app/HostProductProbe.h"
 #include "app/StageProcedures.h"
 #include "foundation/files/XpPath.h"
 #include "foundation/files/XpPathText.h"
@@ -7,6 +8,7 @@
 #include "platform/PlatformFolders.h"
 #include "ui/MainDlg.h"
 #include "update/ClientIdentity.h"
+#include "update/InstallResult.h"
 #include "update/WorkDirectory.h"
 
 namespace {
@@ -26,6 +28,7 @@ KestrowApp::KestrowApp(NamedMutex& instanceMutex, AppStrings& strings)
     m_strCountry = identity.m_strCountry;
     m_strInstalledVersion = identity.m_strInstalledVersion;
     m_dwTestFlags = identity.m_dwTestFlags;
+    m_overrides = ReadUpdaterOverrides();
     m_strModulePath = GetModulePath();
     for (int i = 0; i < kStageCount; ++i) m_procedures[i] = ProgramStageProcedure(static_cast<Stage>(i));
 }
@@ -55,9 +58,7 @@ int KestrowApp::DoMessageBox(const XpString& prompt, uint32_t type)
 
 bool KestrowApp::IsHostProductRunning()
 {
-    // The process probe of the host product joins with its control; until then the
-    // notice never shows.
-    return false;
+    return ProbeHostProductRunning();
 }
 
 bool KestrowApp::StartStage(Stage stage, void* dialog)
@@ -106,7 +107,9 @@ bool KestrowApp::InitInstance()
 
 void KestrowApp::CleanUp(intptr_t result)
 {
-    // The volume watcher is restarted here once its control exists.
+    // After every dialog, whatever its result: the watcher that the pre-check closed (or
+    // that was not running) is started again.
+    m_volumeWatcher.Restart();
     if (result == static_cast<intptr_t>(IDCANCEL)) {
         if (!m_bDownloadComplete) RemoveWorkDirectory();
     } else if (result == static_cast<intptr_t>(RC_INSTALLED)) {
@@ -127,7 +130,5 @@ int KestrowApp::ExitInstance()
 
 uint32_t ReadInstallResult()
 {
-    // Read from the host product's key once the registry reader lands; until then the
-    // value counts as unreadable and the work directory stays.
-    return 99;
+    return ReadInstallResult(XpString(kHostProductKey));
 }

@@ -10,11 +10,13 @@
 #include "app/AppStrings.h"
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
+#include "app/VolumeWatcherControl.h"
 #include "foundation/text/XpString.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/PlatformVersion.h"
 #include "ui/AppBase.h"
 #include "ui/MainDlgHost.h"
+#include "update/UpdaterOverrides.h"
 
 // The fixed texts of the program.
 inline constexpr XpChar kApplicationName[] = XP_T("Vimbly Updater");
@@ -65,6 +67,11 @@ public:
     // The package as the verification stage accepted it, held open from its check until
     // the installer runs, so that the file that runs is the file that was checked.
     XpPlatformHeldFile m_heldPackage;
+    // The administrator's endpoints and extra trusted roots (or the compiled-in defaults),
+    // read at construction.
+    UpdaterOverrides m_overrides;
+    // The host product's resident volume watcher, located at construction.
+    VolumeWatcherControl m_volumeWatcher;
 
 private:
     // MainDlgHost

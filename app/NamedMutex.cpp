@@ -25,3 +25,10 @@ void NamedMutex::Close()
     XpPlatformCloseNamedMutex(m_hMutex);
     m_hMutex = 0;
 }
+
+bool NamedMutex::Exists(const XpChar* name)
+{
+    bool exists = true;
+    XpPlatformNamedMutexExists(name, &exists);
+    return exists;
+}

@@ -18,6 +18,11 @@ public:
     // Closes the handle if one is held, and forgets it.
     void Close();
 
+    // Whether the name exists now: someone holds it, or it cannot be looked at. Unlike
+    // constructing an object of the name, this never creates or owns the mutex, so a
+    // program that starts at that moment never finds its own mutex taken by the probe.
+    static bool Exists(const XpChar* name);
+
     intptr_t m_hMutex = 0;
     bool m_bCreated = true;
     XpString m_strName;

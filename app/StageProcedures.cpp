@@ -1,18 +1,22 @@
 #include "app/StageProcedures.h"
 
-#include "ui/DialogMessages.h"
+#include "app/InstallThreadProc.h"
+#include "app/PreCheckThreadProc.h"
+#include "app/UpdateStageProcedures.h"
 
-uint32_t PendingStageThreadProc(void* dialog)
+ThreadManager::Procedure ProgramStageProcedure(Stage stage)
 {
-    if (dialog == nullptr) return 0xFFFFFFFF;
-    if (g_threadManager.CheckAbort()) return 0;
-    PostStageMessage(dialog, WM_STAGE_FAILED, RC_UNKNOWN_ERROR, 0);
-    return 0xFFFFFFFF;
-}
-
-ThreadManager::Procedure ProgramStageProcedure(Stage)
-{
-    // Pre-check, update check, download, verification and installation come here as
-    // their procedures join the program.
-    return &PendingStageThreadProc;
+    switch (stage) {
+        case Stage::PreCheck:
+            return &PreCheckThreadProc;
+        case Stage::UpdateCheck:
+            return &UpdateCheckThreadProc;
+        case Stage::Download:
+            return &DownloadThreadProc;
+        case Stage::Verify:
+            return &VerifyThreadProc;
+        case Stage::Install:
+            return &InstallThreadProc;
+    }
+    return nullptr;
 }

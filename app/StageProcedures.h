@@ -1,15 +1,8 @@
 #pragma once
-// The thread procedures of the stages, by stage. A stage whose own procedure is not in
-// the program yet runs PendingStageThreadProc, which reports the stage as failed
-// (WM_STAGE_FAILED with RC_UNKNOWN_ERROR): the dialog then shows its error screen rather
-// than pretend that the stage ran.
-
-#include <cstdint>
+// The thread procedures of the stages, by stage: what the program runs for each stage of
+// the dialog.
 
 #include "app/ThreadManager.h"
 #include "ui/MainDlgHost.h"
 
-uint32_t PendingStageThreadProc(void* dialog);
-
-// The procedure that the program runs for the stage.
 ThreadManager::Procedure ProgramStageProcedure(Stage stage);

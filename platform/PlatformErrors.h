@@ -37,6 +37,8 @@ inline constexpr uint32_t NegativeSeek = 131;
 inline constexpr uint32_t DirNotEmpty = 145;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FilenameExcedRange = 206;
+// A file that is no program the system can start (ERROR_BAD_EXE_FORMAT).
+inline constexpr uint32_t BadExeFormat = 193;
 // "The directory name is invalid": a file stands where a directory is asked for.
 inline constexpr uint32_t Directory = 267;
 inline constexpr uint32_t FileInvalid = 1006;

@@ -75,3 +75,12 @@ uint32_t XpPlatformRegDeleteTree(XpRegKey parent, const XpChar* path);
 // drops them, so that the next read reads the file again (benchmarks measure a first
 // read with it). Windows: nothing to drop.
 void XpPlatformRegForgetCachedHives();
+
+// Whether the values of HKEY_LOCAL_MACHINE can only have been written by an
+// administrator, so that settings which change what the elevated updater trusts may be
+// taken from it. Windows: always (the system lets only administrators write there).
+// Linux: the machine hive's folder, every folder above it and the hive file itself (when
+// it exists) belong to root or to the effective user, and neither group nor others may
+// write them; a folder that others may write counts only with its sticky bit (as /tmp),
+// where nobody can rename or remove what another user made. A missing folder: false.
+bool XpPlatformRegMachineHiveIsProtected();

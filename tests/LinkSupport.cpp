@@ -40,6 +40,24 @@ while (!-e $stop && time < $end) {
 open my $out, '>', $done or die; print $out $swaps; close $out;
 )";
 
+// The planter: puts a link at path whenever nothing stands there, to each target in turn,
+// and takes it away a moment later.
+const char kPlantScript[] = R"(
+my $path = shift @ARGV;
+my ($stop, $done, $seconds) = splice @ARGV, -3;
+my @targets = @ARGV;
+my ($end, $plants, $turn) = (time + $seconds, 0, 0);
+while (!-e $stop && time < $end) {
+    if (symlink $targets[$turn++ % @targets], $path) {
+        $plants++;
+        select(undef, undef, undef, 0.001);
+        unlink $path if -l $path;
+    }
+    select(undef, undef, undef, 0.0005);
+}
+open my $out, '>', $done or die; print $out $plants; close $out;
+)";
+
 // Waits for a file that another process writes last, and gives its content (empty when
 // it never came). The writer opens it before it writes, so an empty file is waited out.
 std::string WaitForFile(const fs::path& path, std::chrono::milliseconds limit)
@@ -61,18 +79,6 @@ UnixNameFunction UnixNameOf()
     static const auto function = reinterpret_cast<UnixNameFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     return function;
-}
-
-// The Unix name Wine gives a Windows path; empty when not under Wine.
-std::string UnixPath(const fs::path& path)
-{
-    const UnixNameFunction function = UnixNameOf();
-    if (function == nullptr) return std::string();
-    char* name = function(path.wstring().c_str());
-    if (name == nullptr) return std::string();
-    std::string result(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
 }
 
 // Starts perl with a script file and its arguments (paths already as Unix names) as a
@@ -97,11 +103,6 @@ bool StartPerl(const fs::path& script, const std::vector<std::string>& arguments
 
 void Reap(std::intptr_t) {}
 #else
-std::string UnixPath(const fs::path& path)
-{
-    return path.string();
-}
-
 bool StartPerl(const fs::path& script, const std::vector<std::string>& arguments, std::intptr_t* process)
 {
     std::vector<std::string> texts{"perl", script.string()};
@@ -158,7 +159,32 @@ std::string RunScript(const char* text, const fs::path& beside, const std::vecto
 
 #endif
 
+std::vector<std::string> PlantArguments(const fs::path& path, const std::vector<fs::path>& targets)
+{
+    std::vector<std::string> arguments{UnixPath(path)};
+    for (const fs::path& target : targets) arguments.push_back(UnixPath(target));
+    return arguments;
+}
+
 }  // namespace
+
+#if defined(_WIN32)
+std::string UnixPath(const fs::path& path)
+{
+    const UnixNameFunction function = UnixNameOf();
+    if (function == nullptr) return std::string();
+    char* name = function(path.wstring().c_str());
+    if (name == nullptr) return std::string();
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+#else
+std::string UnixPath(const fs::path& path)
+{
+    return path.string();
+}
+#endif
 
 bool CanMakeLinks()
 {
@@ -193,27 +219,27 @@ void RemoveTreeWithLinks(const fs::path& root)
 #endif
 }
 
-FolderSwapper::FolderSwapper(const fs::path& folder, const std::string& name, const fs::path& outside, int seconds)
+LinkAttacker::LinkAttacker(const char* script, const fs::path& beside, const std::vector<std::string>& arguments,
+                           int seconds)
 {
-    const fs::path script = folder.parent_path() / "swapper.pl";
-    m_stop = folder.parent_path() / "swapper.stop";
-    m_done = folder.parent_path() / "swapper.done";
-    WriteWholeFile(script, kSwapScript);
+    const fs::path file = beside / "attacker.pl";
+    m_stop = beside / "attacker.stop";
+    m_done = beside / "attacker.done";
+    WriteWholeFile(file, script);
     std::error_code ec;
     fs::remove(m_stop, ec);
     fs::remove(m_done, ec);
-    m_started = StartPerl(
-        script,
-        {UnixPath(folder), name, UnixPath(outside), UnixPath(m_stop), UnixPath(m_done), std::to_string(seconds)},
-        &m_process);
+    std::vector<std::string> all = arguments;
+    all.insert(all.end(), {UnixPath(m_stop), UnixPath(m_done), std::to_string(seconds)});
+    m_started = StartPerl(file, all, &m_process);
 }
 
-FolderSwapper::~FolderSwapper()
+LinkAttacker::~LinkAttacker()
 {
     Stop();
 }
 
-long FolderSwapper::Stop()
+long LinkAttacker::Stop()
 {
     if (!m_started || m_stopped) return m_swaps;
     m_stopped = true;
@@ -222,6 +248,16 @@ long FolderSwapper::Stop()
     Reap(m_process);
     if (!answer.empty()) m_swaps = std::stol(answer);
     return m_swaps;
+}
+
+FolderSwapper::FolderSwapper(const fs::path& folder, const std::string& name, const fs::path& outside, int seconds)
+    : LinkAttacker(kSwapScript, folder.parent_path(), {UnixPath(folder), name, UnixPath(outside)}, seconds)
+{
+}
+
+LinkPlanter::LinkPlanter(const fs::path& path, const std::vector<fs::path>& targets, int seconds)
+    : LinkAttacker(kPlantScript, path.parent_path().parent_path(), PlantArguments(path, targets), seconds)
+{
 }
 
 }  // namespace kestrow_test

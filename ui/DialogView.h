@@ -11,7 +11,6 @@
 #include <cstdint>
 
 #include "foundation/text/XpString.h"
-#include "ui/MessageQueue.h"
 
 class ModalDialog;
 
@@ -50,6 +49,8 @@ inline constexpr int kIdYes = 6;                       // IDYES
 inline constexpr int kIdNo = 7;                        // IDNO
 }  // namespace DialogBox
 
+class MessageQueue;
+
 class DialogView {
 public:
     virtual ~DialogView() = default;
@@ -69,7 +70,7 @@ public:
     // the queue alone. A window-system view runs its event loop here and wakes it through
     // MessageQueue::SetWaker; it may also deliver the posted messages from its own loop
     // (ModalDialog::PumpPendingMessages), as a real message box's loop does.
-    virtual void WaitForMessages(MessageQueue& queue) { queue.Wait(); }
+    virtual void WaitForMessages(MessageQueue& queue);
 
     virtual void Show(DialogShow how) = 0;
     virtual void SetTitle(const XpString& title) = 0;

@@ -1,5 +1,10 @@
 #include "ui/ModalDialog.h"
 
+void DialogView::WaitForMessages(MessageQueue& queue)
+{
+    queue.Wait();
+}
+
 intptr_t ModalDialog::DoModal()
 {
     m_ended = false;

@@ -6,7 +6,10 @@
 #include "foundation/files/XpFile.h"
 #include "foundation/files/XpFileOperation.h"
 #include "foundation/files/XpPathText.h"
+#include "platform/PlatformFiles.h"
+#include "platform/PlatformSecureFiles.h"
 #include "update/PackageUrl.h"
+#include "update/WorkDirectory.h"
 
 namespace {
 
@@ -14,6 +17,58 @@ uint64_t NowMs()
 {
     using namespace std::chrono;
     return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The package file, made new in its folder, and that folder opened from the one above it
+// without following a link: neither a link put in the work folder's place nor a file or
+// link under the package's name can lead the elevated write to another file. Others may
+// read the package while it grows, but neither write nor delete it.
+class NewPackageFile {
+public:
+    NewPackageFile() = default;
+    ~NewPackageFile() { Close(); }
+    NewPackageFile(const NewPackageFile&) = delete;
+    NewPackageFile& operator=(const NewPackageFile&) = delete;
+
+    uint32_t Create(const XpString& path)
+    {
+        XpFolderHandle folder = kXpInvalidFolderHandle;
+        uint32_t error = OpenFolderInPlace(GetDirectoryPart(path), &folder);
+        if (error != 0) return error;
+        error = XpPlatformCreateFileAt(folder, GetFileNamePart(path).GetString(), XpFileOpen::GenericWrite,
+                                       XpFileOpen::ShareRead, XpFileOpen::CreateNew, XpFileAttr::Normal, &m_handle);
+        XpPlatformCloseFolder(folder);
+        if (error != 0) m_handle = kXpInvalidFileHandle;
+        return error;
+    }
+    uint32_t Write(const void* buffer, uint32_t size, uint32_t* done)
+    {
+        return XpPlatformWriteFile(m_handle, buffer, size, done);
+    }
+    uint32_t Close()
+    {
+        if (m_handle == kXpInvalidFileHandle) return 0;
+        const uint32_t error = XpPlatformCloseFile(m_handle);
+        m_handle = kXpInvalidFileHandle;
+        return error;
+    }
+
+private:
+    XpFileHandle m_handle = kXpInvalidFileHandle;
+};
+
+// What stands under the package's name: nothing, a file of an earlier run (which the
+// verification stage checks), or a link, which nobody but an attacker puts there.
+enum class Present { Nothing, File, Link };
+
+Present PackagePresent(const XpString& path)
+{
+    if (!XpFileOperation::IsExistingFile(path)) return Present::Nothing;
+    XpFile file(path);
+    const XpResult rc = file.Open(XpFileFlag::Read | XpFileFlag::NoLinks, XpFileOpen::ShareRead);
+    if (rc == XpRc::LinkRefused) return Present::Link;
+    if (rc == XpRc::Ok) file.Close();
+    return Present::File;
 }
 
 }  // namespace
@@ -48,10 +103,8 @@ int PackageDownloadSession::Download(const XpString& path, const std::atomic<boo
 {
     m_dwBytesReceived = 0;
     if (m_pRequest == nullptr || m_dwContentLength == 0) return DownloadResult::Other;
-    // Seam: the package file is created without following links once the link-safe file
-    // primitives are in the foundation.
-    XpFile file(path);
-    if (file.Open(XpFileFlag::Write, 0) != 0) return DownloadResult::FileError;
+    NewPackageFile file;
+    if (file.Create(path) != 0) return DownloadResult::FileError;
 
     int result = DownloadResult::Other;
     bool failed = false;
@@ -73,7 +126,7 @@ int PackageDownloadSession::Download(const XpString& path, const std::atomic<boo
             failed = true;
             break;
         }
-        uint64_t written = 0;
+        uint32_t written = 0;
         if (count > 0 && (file.Write(buffer.get(), count, &written) != 0 || written != count)) {
             result = DownloadResult::FileError;
             failed = true;
@@ -88,8 +141,9 @@ int PackageDownloadSession::Download(const XpString& path, const std::atomic<boo
         if (count < kChunkSize) break;
     }
     if (!failed && progress != nullptr) (*progress)(WM_DOWNLOAD_PROGRESS, m_dwBytesReceived, m_dwContentLength);
-    file.Close();
-    if (m_dwBytesReceived == m_dwContentLength) result = DownloadResult::Complete;
+    if (file.Close() != 0 && !failed) result = DownloadResult::FileError;
+    if (m_dwBytesReceived == m_dwContentLength && result != DownloadResult::FileError)
+        result = DownloadResult::Complete;
     return result;
 }
 
@@ -110,7 +164,18 @@ int RunDownload(DownloadContext& context, const StagePost& post, const std::atom
         return -1;
     }
     context.packagePath = CombinePath(context.workDirectory, name);
-    if (XpFileOperation::IsExistingFile(context.packagePath)) {
+    // The pre-check made the work directory private; a link put in its place since then
+    // is a file error, and nothing is read from it or written through it.
+    if (!IsWorkDirectoryInPlace(context.workDirectory)) {
+        post(WM_STAGE_FAILED, RC_UNKNOWN_ERROR, DownloadResult::FileError);
+        return -1;
+    }
+    const Present present = PackagePresent(context.packagePath);
+    if (present == Present::Link) {
+        post(WM_STAGE_FAILED, RC_UNKNOWN_ERROR, DownloadResult::FileError);
+        return -1;
+    }
+    if (present == Present::File) {
         post(WM_VERIFY_START, 0, 0);
         return 0;
     }

@@ -35,7 +35,8 @@ public:
     // length from 1 to 0xFFFFFFFF: the package size is 32-bit, so a larger one counts as
     // none.
     bool Open(const XpString& url);
-    // Streams the body into a new or emptied file at path. abort (may be null) is read
+    // Streams the body into a new file at path; an existing file or a link there is a
+    // file error (2) and stays untouched. abort (may be null) is read
     // before each piece; progress (may be null) gets WM_DOWNLOAD_PROGRESS (bytes received,
     // content length) at most every kProgressIntervalMs and once after the transfer.
     int Download(const XpString& path, const std::atomic<bool>* abort, const StagePost* progress);
@@ -61,8 +62,10 @@ struct DownloadContext {
     bool downloadComplete = false;
 };
 
-// The download stage's work: opens the package URL, reuses a package already in the work
-// directory (WM_VERIFY_START), else downloads it (WM_DOWNLOAD_BEGUN, progress,
+// The download stage's work: opens the package URL, makes sure that the work directory is
+// still a folder and no link (IsWorkDirectoryInPlace; else result 2), refuses a link at the
+// package's name (result 2), reuses a package already in it (WM_VERIFY_START), else
+// downloads it (WM_DOWNLOAD_BEGUN, progress,
 // WM_DOWNLOAD_DONE). Failures post WM_STAGE_FAILED: RC_NETWORK_ERROR when the URL does not
 // open or the transfer breaks, RC_UNKNOWN_ERROR with the result code otherwise (2 also for
 // a URL that gives no usable file name). A cancel posts nothing after the last progress.

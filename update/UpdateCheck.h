@@ -12,7 +12,8 @@
 // The endpoints' compiled-in defaults (production over HTTPS, test over plain HTTP). An
 // administrator overrides them in the machine's registry, under the updater's key
 // "SOFTWARE\Norvale Corporation\Vimbly\Updater": the string values "CheckEndpoint" and
-// "TestCheckEndpoint", each a whole URL; the application reads them and hands the
+// "TestCheckEndpoint", each a whole URL; the application reads them (UpdaterOverrides.h,
+// http and https only, from an administrator-only registry) and hands the
 // endpoints to the check.
 inline constexpr const XpChar* kProductionCheckEndpoint = XP_T("https://update.norvale.com/updater/check.php");
 inline constexpr const XpChar* kTestCheckEndpoint = XP_T("http://update-test.norvale.com/updater/check.php");

@@ -37,6 +37,7 @@ using Store = Owned<X509_STORE, X509_STORE_free>;
 using StoreContext = Owned<X509_STORE_CTX, X509_STORE_CTX_free>;
 using Object = Owned<ASN1_OBJECT, ASN1_OBJECT_free>;
 using MdContext = Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
+using SignerInfo = Owned<PKCS7_SIGNER_INFO, PKCS7_SIGNER_INFO_free>;
 using TstInfo = Owned<TS_TST_INFO, TS_TST_INFO_free>;
 using AltNames = Owned<GENERAL_NAMES, GENERAL_NAMES_free>;
 
@@ -159,22 +160,26 @@ Bio RangeBio(RangeReader& reader)
     return bio;
 }
 
+const EVP_MD* AllowedDigest(const ASN1_OBJECT* algorithm)
+{
+    switch (OBJ_obj2nid(algorithm)) {
+        case NID_sha1:
+        case NID_sha256:
+        case NID_sha384:
+        case NID_sha512:
+            return EVP_get_digestbyobj(algorithm);
+        default:
+            return nullptr;  // nothing weaker than SHA-1, nothing unknown
+    }
+}
+
 const EVP_MD* DigestFromOid(const std::vector<unsigned char>& oid)
 {
     std::vector<unsigned char> der = {0x06, static_cast<unsigned char>(oid.size())};
     der.insert(der.end(), oid.begin(), oid.end());
     const unsigned char* p = der.data();
     Object object(d2i_ASN1_OBJECT(nullptr, &p, static_cast<long>(der.size())));
-    if (!object) return nullptr;
-    switch (OBJ_obj2nid(object.get())) {
-        case NID_sha1:
-        case NID_sha256:
-        case NID_sha384:
-        case NID_sha512:
-            return EVP_get_digestbyobj(object.get());
-        default:
-            return nullptr;  // nothing weaker than SHA-1, nothing unknown
-    }
+    return object ? AllowedDigest(object.get()) : nullptr;
 }
 
 // The Authenticode image digest, read in chunks.
@@ -369,6 +374,102 @@ time_t TimestampTime(PKCS7_SIGNER_INFO* info, X509_STORE* store)
     return when;
 }
 
+// The one value of the one attribute of this kind, when it has the given ASN.1 type (or
+// either time type for V_ASN1_UTCTIME); null when it is missing, repeated or of another type.
+const ASN1_TYPE* SingleAttribute(const STACK_OF(X509_ATTRIBUTE) * attributes, int nid, int type)
+{
+    const int index = X509at_get_attr_by_NID(attributes, nid, -1);
+    if (index < 0 || X509at_get_attr_by_NID(attributes, nid, index) >= 0) return nullptr;
+    X509_ATTRIBUTE* attribute = X509at_get_attr(attributes, index);
+    if (X509_ATTRIBUTE_count(attribute) != 1) return nullptr;
+    const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, 0);
+    if (value == nullptr) return nullptr;
+    const bool time = type == V_ASN1_UTCTIME && value->type == V_ASN1_GENERALIZEDTIME;
+    return value->type == type || time ? value : nullptr;
+}
+
+// A timestamping certificate names time stamping among its extended key usages when it
+// has any, and its key usage, where it has one, allows digital signatures.
+bool TimestampingUsage(X509* cert)
+{
+    const uint32_t flags = X509_get_extension_flags(cert);
+    if ((flags & EXFLAG_XKUSAGE) != 0 && (X509_get_extended_key_usage(cert) & XKU_TIMESTAMP) == 0) return false;
+    return (flags & EXFLAG_KUSAGE) == 0 || (X509_get_key_usage(cert) & KU_DIGITAL_SIGNATURE) != 0;
+}
+
+// The signing time of one PKCS #9 countersignature (DER SignerInfo) over the signer's
+// signature value, or -1 when it does not hold: its messageDigest must be the digest of
+// that value, its signature over its authenticated attributes must verify with the
+// timestamping certificate among the signature's certificates, and that certificate must
+// chain to a trusted root at the signingTime it gives.
+time_t CountersignatureTime(const ASN1_STRING* der, PKCS7* p7, PKCS7_SIGNER_INFO* signer, X509_STORE* store)
+{
+    const unsigned char* p = ASN1_STRING_get0_data(der);
+    SignerInfo counter(d2i_PKCS7_SIGNER_INFO(nullptr, &p, ASN1_STRING_length(der)));
+    if (!counter || counter->digest_alg == nullptr || counter->issuer_and_serial == nullptr ||
+        counter->enc_digest == nullptr) {
+        return -1;
+    }
+    const EVP_MD* md = AllowedDigest(counter->digest_alg->algorithm);
+    const ASN1_TYPE* digest = SingleAttribute(counter->auth_attr, NID_pkcs9_messageDigest, V_ASN1_OCTET_STRING);
+    const ASN1_TYPE* signingTime = SingleAttribute(counter->auth_attr, NID_pkcs9_signingTime, V_ASN1_UTCTIME);
+    if (md == nullptr || digest == nullptr || signingTime == nullptr) return -1;
+
+    unsigned char actual[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    const ASN1_OCTET_STRING* wanted = digest->value.octet_string;
+    if (EVP_Digest(ASN1_STRING_get0_data(signer->enc_digest),
+                   static_cast<size_t>(ASN1_STRING_length(signer->enc_digest)), actual, &size, md, nullptr) != 1 ||
+        static_cast<int>(size) != ASN1_STRING_length(wanted) ||
+        std::memcmp(actual, ASN1_STRING_get0_data(wanted), size) != 0) {
+        return -1;
+    }
+
+    X509* authority = p7->d.sign->cert == nullptr
+                          ? nullptr
+                          : X509_find_by_issuer_and_serial(p7->d.sign->cert, counter->issuer_and_serial->issuer,
+                                                           counter->issuer_and_serial->serial);
+    EVP_PKEY* key = authority ? X509_get0_pubkey(authority) : nullptr;
+    if (key == nullptr || !TimestampingUsage(authority)) return -1;
+    // The signature covers the authenticated attributes encoded as a SET, not with their
+    // implicit [0] tag.
+    unsigned char* attributes = nullptr;
+    const int length = ASN1_item_i2d(reinterpret_cast<ASN1_VALUE*>(counter->auth_attr), &attributes,
+                                     ASN1_ITEM_rptr(PKCS7_ATTR_VERIFY));
+    if (length <= 0) return -1;
+    MdContext context(EVP_MD_CTX_new());
+    const bool verified = context && EVP_DigestVerifyInit(context.get(), nullptr, md, nullptr, key) == 1 &&
+                          EVP_DigestVerify(context.get(), ASN1_STRING_get0_data(counter->enc_digest),
+                                           static_cast<size_t>(ASN1_STRING_length(counter->enc_digest)), attributes,
+                                           static_cast<size_t>(length)) == 1;
+    OPENSSL_free(attributes);
+    if (!verified) return -1;
+
+    const time_t when = ToTime(signingTime->value.asn1_string);
+    if (when < 0 || CheckChain(store, authority, p7->d.sign->cert, when, 0) != 0) return -1;
+    return when;
+}
+
+// The signing time that the signer's timestamps give: an RFC 3161 timestamp's, else a
+// PKCS #9 countersignature's; -1 when neither is valid, so that the chain is checked now.
+time_t SigningTime(PKCS7* p7, PKCS7_SIGNER_INFO* signer, X509_STORE* store)
+{
+    const time_t stamped = TimestampTime(signer, store);
+    if (stamped >= 0) return stamped;
+    const STACK_OF(X509_ATTRIBUTE)* attributes = signer->unauth_attr;
+    for (int i = 0; i < X509at_get_attr_count(attributes); ++i) {
+        X509_ATTRIBUTE* attribute = X509at_get_attr(attributes, i);
+        if (OBJ_obj2nid(X509_ATTRIBUTE_get0_object(attribute)) != NID_pkcs9_countersignature) continue;
+        for (int v = 0; v < X509_ATTRIBUTE_count(attribute); ++v) {
+            const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, v);
+            if (value == nullptr || value->type != V_ASN1_SEQUENCE) continue;
+            const time_t when = CountersignatureTime(value->value.sequence, p7, signer, store);
+            if (when >= 0) return when;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 uint32_t XpPosixVerifySignature(const XpByteSource& file, bool checkTrust, const std::string& extraRoots,
@@ -400,9 +501,20 @@ uint32_t XpPosixVerifySignature(const XpByteSource& file, bool checkTrust, const
     if (!CodeSigningUsage(cert)) return XpTrustError::WrongUsage;
     Store store = TrustedRoots(extraRoots);
     if (!store) return XpTrustError::SystemError;
-    time_t when = TimestampTime(info, store.get());
+    time_t when = SigningTime(p7.get(), info, store.get());
     if (when < 0) when = time(nullptr);
     const uint32_t chain = CheckChain(store.get(), cert, p7->d.sign->cert, when, 0);
     ERR_clear_error();
     return chain;
+}
+
+int64_t XpPosixSigningTime(const unsigned char* signature, size_t size, const std::string& extraRoots)
+{
+    Pkcs7 p7 = ReadPkcs7(signature, size);
+    PKCS7_SIGNER_INFO* info = nullptr;
+    if (!p7 || SignerCertificate(p7.get(), &info) == nullptr) return -1;
+    Store store = TrustedRoots(extraRoots);
+    const time_t when = store ? SigningTime(p7.get(), info, store.get()) : -1;
+    ERR_clear_error();
+    return when;
 }

@@ -1,10 +1,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/PlatformErrors.h"
@@ -18,10 +21,15 @@ const char kDefaultFolder[] = "/tmp/.norvale-mutexes";
 // The folder of the lock files, made world-writable and sticky when this process makes
 // it. An existing one must be a real folder (not a link), sticky when others may write
 // it, so that nobody can swap another's lock file.
-uint32_t LockFolder(std::string& folder)
+std::string LockFolderName()
 {
     const char* configured = std::getenv("KESTROW_MUTEX_DIR");
-    folder = configured != nullptr && configured[0] != 0 ? configured : kDefaultFolder;
+    return configured != nullptr && configured[0] != 0 ? configured : kDefaultFolder;
+}
+
+uint32_t LockFolder(std::string& folder)
+{
+    folder = LockFolderName();
     if (mkdir(folder.c_str(), 01777) == 0) {
         chmod(folder.c_str(), 01777);  // the umask took bits away
     } else if (errno != EEXIST) {
@@ -51,7 +59,54 @@ std::string LockFileName(const XpChar* name)
     return file;
 }
 
+// Whether /proc/locks lists a granted flock lock on the file (device and inode as the
+// kernel prints them: "1: FLOCK  ADVISORY  WRITE 123 fd:01:4567 0 EOF"; lines of
+// waiting requests start with "->").
+bool HasFlockHolder(const struct stat& file, bool* known)
+{
+    *known = false;
+    FILE* locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) return false;
+    *known = true;
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, " %02x:%02x:%llu ", major(file.st_dev), minor(file.st_dev),
+                  static_cast<unsigned long long>(file.st_ino));
+    bool held = false;
+    char line[512];
+    while (!held && std::fgets(line, sizeof line, locks) != nullptr) {
+        if (std::strstr(line, "->") != nullptr || std::strstr(line, " FLOCK ") == nullptr) continue;
+        held = std::strstr(line, wanted) != nullptr;
+    }
+    std::fclose(locks);
+    return held;
+}
+
 }  // namespace
+
+uint32_t XpPlatformNamedMutexExists(const XpChar* name, bool* exists)
+{
+    *exists = true;
+    if (name == nullptr || name[0] == 0) return XpWinError::InvalidParameter;
+    const std::string path = LockFolderName() + "/" + LockFileName(name);
+    // Opened only to learn its device and inode: no lock is taken, nothing is created.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) *exists = false;
+        return errno == ENOENT || errno == ENOTDIR || errno == EACCES ? XpWinError::Success
+                                                                      : XpPosixWinError(errno, path);
+    }
+    struct stat file {};
+    const bool statted = fstat(fd, &file) == 0;
+    close(fd);
+    if (!statted) return XpPosixWinError(errno, path);
+    bool known = false;
+    *exists = HasFlockHolder(file, &known);
+    if (!known) {
+        *exists = true;
+        return XpWinError::AccessDenied;
+    }
+    return XpWinError::Success;
+}
 
 uint32_t XpPlatformCreateNamedMutex(const XpChar* name, intptr_t* handle, bool* existed)
 {

@@ -25,3 +25,22 @@ void XpPlatformCloseNamedMutex(intptr_t handle)
 {
     if (handle != 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
+
+uint32_t XpPlatformNamedMutexExists(const XpChar* name, bool* exists)
+{
+    *exists = true;
+    if (name == nullptr || name[0] == 0) return XpWinError::InvalidParameter;
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+    if (mutex != nullptr) {
+        CloseHandle(mutex);
+        return XpWinError::Success;
+    }
+    const DWORD error = GetLastError();
+    // Only a name that is nowhere is free; anything else (access denied, another kind of
+    // object of that name) is someone's.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        *exists = false;
+        return XpWinError::Success;
+    }
+    return error == ERROR_ACCESS_DENIED ? XpWinError::Success : error;
+}

@@ -118,3 +118,9 @@ uint32_t XpPlatformRegDeleteTree(XpRegKey parent, const XpChar* path)
 }
 
 void XpPlatformRegForgetCachedHives() {}
+
+bool XpPlatformRegMachineHiveIsProtected()
+{
+    // HKEY_LOCAL_MACHINE\SOFTWARE is writable by administrators and the system only.
+    return true;
+}

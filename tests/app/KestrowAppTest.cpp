@@ -8,6 +8,8 @@
 
 #include "TestSupport.h"
 #include "app/KestrowApp.h"
+#include "process/ProcessHelperSupport.h"
+#include "registry/RegistryTestSupport.h"
 #include "ui/DialogMessages.h"
 #include "ui/HeadlessView.h"
 
@@ -162,6 +164,32 @@ TEST_F(KestrowAppTest, ACancelledDialogKeepsTheWorkDirectoryOnlyWithACompletePac
         EXPECT_EQ(m_result, static_cast<intptr_t>(IDCANCEL));
         EXPECT_EQ(Exists(work), complete);
     }
+}
+
+TEST_F(KestrowAppTest, AfterTheDialogTheInstalledWatcherIsStartedAgain)
+{
+    // The product's registry in hives of the test's own, with the stand-in watcher.
+    m_env.Set("NORVALE_REGISTRY_DIR", Native("registry").string());
+    for (const char* name : {"SUDO_UID", "PKEXEC_UID", "DISPLAY"}) m_env.Set(name, std::nullopt);
+    const std::string exe = "VolumeWatcher-" + kestrow_test::RandomTag();
+    kestrow_test::PlaceHelper(Native("watcher/" + exe));
+    kestrow_test::ConfigureHelper(Native("watcher"), "run.sleep=20000\n");
+    const auto set = [](const XpChar* key, const XpChar* name, const XpString& text) {
+        XpRegKey handle = kXpRegNoKey;
+        ASSERT_EQ(XpPlatformRegCreateKey(XpRegRoot::LocalMachine, key, XpRegAccess::Write, &handle), 0u);
+        const kestrow_test::Bytes bytes = kestrow_test::Utf16Bytes(text.GetString());
+        XpPlatformRegSetValue(handle, name, XpRegType::Sz, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        XpPlatformRegCloseKey(handle);
+    };
+    set(XP_T("Software\\Norvale Corporation\\Vimbly\\VolumeWatcher"), XP_T("CurrentVersion"), XpString(XP_T("1")));
+    set(XP_T("Software\\Norvale Corporation\\Vimbly\\VolumeWatcher\\1"), XP_T("InstalledLocation"), Path("watcher"));
+    set(XP_T("Software\\Norvale Corporation\\Vimbly\\VolumeWatcher\\1"), XP_T("ExeName"),
+        XpNarrowString(exe.c_str()).ToWide());
+
+    EXPECT_EQ(Run({XpString(kInstanceKey)}), 0);
+    EXPECT_TRUE(kestrow_test::WaitUntil([&] { return Exists("watcher/run.record"); }, std::chrono::seconds(5)));
+    WriteBytes("watcher/stop", "");
+    XpPlatformRegForgetCachedHives();
 }
 #endif
 

@@ -69,6 +69,8 @@ protected:
 #if !defined(_WIN32)
         m_env.Set("KESTROW_MUTEX_DIR", Native("tmp").string());
         m_env.Set("TMPDIR", Native("tmp").string());
+        // The dialog on the terminal: these runs answer through their input.
+        m_env.Set("DISPLAY", std::nullopt);
 #endif
         SetVariable("KESTROW_TERMINAL_INPUT", "0");
     }

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes as a PKCS #7 signature: to the reader of an SpcIndirectDataContent
 // and DER elements, and, appended in the module-signature format to a few bytes of content,
-// to the whole Linux signature check (PKCS #7 parse, signer, signature over the content).
+// to the whole Linux signature check (PKCS #7 parse, signer, signature over the content),
+// and to the walk of its timestamps (RFC 3161 tokens, PKCS #9 countersignatures).
 // Anything malformed must be refused without a read out of bounds.
 
 #include <cstddef>
@@ -50,5 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     package.insert(package.end(), kXpModuleSignatureMagic, kXpModuleSignatureMagic + kXpModuleSignatureMagicSize);
     XpPlatformString signer;
     XpPosixVerifySignature(XpMemoryByteSource(package.data(), package.size()), true, std::string(), &signer);
+    // The timestamps in the signer's unauthenticated attributes, which the whole check
+    // reads only after a valid signature.
+    XpPosixSigningTime(data, size, std::string());
     return 0;
 }

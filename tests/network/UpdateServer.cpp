@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "LinkSupport.h"
 #include "TestSupport.h"
 #include "platform/PlatformHttp.h"
 
@@ -30,21 +31,6 @@ const char* const kProxyVariables[] = {"http_proxy", "https_proxy", "HTTP_PROXY"
                                        "all_proxy",  "ALL_PROXY",   "no_proxy",   "NO_PROXY"};
 
 #if defined(_WIN32)
-using UnixNameFunction = char*(CDECL*)(const WCHAR*);
-
-// The Unix name that Wine gives a Windows path: the server is a Linux process.
-std::string UnixPath(const fs::path& path)
-{
-    static const auto function = reinterpret_cast<UnixNameFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (function == nullptr) return std::string();
-    char* name = function(path.wstring().c_str());
-    if (name == nullptr) return std::string();
-    std::string result(name);
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
 void ClearProxies()
 {
     for (const char* name : kProxyVariables) SetEnvironmentVariableA(name, nullptr);
@@ -72,11 +58,6 @@ bool Launch(const std::vector<std::string>& arguments)
 }
 
 #else
-std::string UnixPath(const fs::path& path)
-{
-    return path.string();
-}
-
 void ClearProxies()
 {
     for (const char* name : kProxyVariables) unsetenv(name);

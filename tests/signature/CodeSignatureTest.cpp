@@ -13,6 +13,9 @@
 #include "TestSupport.h"
 #include "platform/PlatformCodeSignature.h"
 #include "platform/shared/XpSignedImage.h"
+#if !defined(_WIN32)
+#include "platform/posix/PosixAuthenticode.h"
+#endif
 #include "signature/SignedPackages.h"
 #include "update/VerifyPackage.h"
 
@@ -93,8 +96,8 @@ protected:
 
 TEST(CodeSignature, IntactSignaturesPassTheTrustCheckWhateverTheSigner)
 {
-    for (const char* name :
-         {"norvale.exe", "norvale32.exe", "longer.exe", "other.exe", "organization.exe", "expired-timestamped.exe"}) {
+    for (const char* name : {"norvale.exe", "norvale32.exe", "longer.exe", "other.exe", "organization.exe",
+                             "expired-timestamped.exe", "expired-countersigned.exe"}) {
         EXPECT_EQ(Trust(kestrow_test::SignedPackages() / name), 0u) << name;
     }
 #if !defined(_WIN32)
@@ -115,6 +118,52 @@ TEST(CodeSignature, ChainsMustReachATrustedRootForCodeSigningWithinValidity)
     EXPECT_EQ(XpPlatformVerifyFileTrust(ToPlatform(kestrow_test::SignedPackages() / "norvale.exe").c_str(), nullptr),
               XpTrustError::UntrustedRoot);
 }
+
+// The expired signer's certificate was valid through 2020; its timestamps are RFC 3161
+// tokens or PKCS #9 countersignatures made by make-signed-packages.sh.
+TEST(CodeSignature, ExpiredSignerNeedsAValidTimestampWithinItsValidity)
+{
+    SKIP_WHERE_WINE_TRUSTS_ANY_ROOT();
+    const std::filesystem::path packages = kestrow_test::SignedPackages();
+    EXPECT_EQ(Trust(packages / "expired-countersigned.exe"), 0u);
+    // A timestamping certificate without extended key usages may countersign.
+    EXPECT_EQ(Trust(packages / "countersigned-without-usages.exe"), 0u);
+    // The older timestamping services countersign with SHA-1.
+    EXPECT_EQ(Trust(packages / "countersigned-sha1.exe"), 0u);
+    // An invalid countersignature counts as absent, so the expired chain is checked now:
+    // a digest of other bytes, a changed signature, an authority that chains to an
+    // untrusted root, one for code signing only, one not yet valid at the time it gives.
+    for (const char* name :
+         {"countersigned-wrong-digest.exe", "countersigned-bad-signature.exe", "countersigned-untrusted.exe",
+          "countersigned-by-code-signer.exe", "countersigned-before-authority.exe"}) {
+        EXPECT_EQ(Trust(packages / name), XpTrustError::Expired) << name;
+    }
+    // A valid countersignature from after the signer's certificate expired.
+    EXPECT_EQ(Trust(packages / "countersigned-after-expiry.exe"), XpTrustError::Expired);
+}
+
+#if !defined(_WIN32)
+// The signing time comes from the timestamp that holds, and only from one that holds.
+TEST(CodeSignature, SigningTimeIsTheValidTimestampsTime)
+{
+    const auto signingTime = [](const char* name) {
+        const std::string bytes = kestrow_test::ReadWholeFile(kestrow_test::SignedPackages() / name);
+        const XpMemoryByteSource source(bytes.data(), bytes.size());
+        XpPeSignatureLayout layout;
+        if (XpReadPeSignatureLayout(source, layout) != XpPeLayoutResult::Signed) return int64_t{-2};
+        const auto* signature = reinterpret_cast<const unsigned char*>(bytes.data()) + layout.signature.offset;
+        return XpPosixSigningTime(signature, static_cast<size_t>(layout.signature.size),
+                                  (kestrow_test::SignedPackages() / "roots").string());
+    };
+    constexpr int64_t kJune2020 = 1590969600;
+    EXPECT_EQ(signingTime("expired-countersigned.exe"), kJune2020);
+    EXPECT_EQ(signingTime("expired-timestamped.exe"), kJune2020);
+    EXPECT_EQ(signingTime("countersigned-after-expiry.exe"), 1654041600);  // 1 June 2022
+    EXPECT_EQ(signingTime("expired.exe"), -1);
+    EXPECT_EQ(signingTime("countersigned-untrusted.exe"), -1);
+    EXPECT_EQ(signingTime("countersigned-wrong-digest.exe"), -1);
+}
+#endif
 
 TEST(CodeSignature, UnsignedOrUnreadableFilesFail)
 {
@@ -185,6 +234,7 @@ TEST(VerifyPackage, OnlyTheExactSignerIsAccepted)
     EXPECT_EQ(longer.trustError, 0u);
     EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "other.exe"), roots).accepted);
     EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "unsigned.exe"), roots).accepted);
+    EXPECT_TRUE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "expired-countersigned.exe"), roots).accepted);
     if (!kWineTrustsAnyChain) {
         EXPECT_FALSE(VerifyPackageTrust(ToXp(kestrow_test::SignedPackages() / "selfsigned.exe"), roots));
         EXPECT_FALSE(VerifyPackage(ToXp(kestrow_test::SignedPackages() / "expired.exe"), roots).accepted);

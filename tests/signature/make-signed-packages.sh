@@ -10,6 +10,7 @@
 # Output: roots/test-root.pem (the root to trust), *.exe and *.pkg packages; see the list
 # at the end.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 rm -rf "$out"
 mkdir -p "$out/work" "$out/roots"
@@ -56,6 +57,9 @@ extendedKeyUsage = serverAuth
 basicConstraints = CA:FALSE
 keyUsage = critical,digitalSignature
 extendedKeyUsage = critical,timeStamping
+[ tsa_any ]
+basicConstraints = CA:FALSE
+keyUsage = critical,digitalSignature
 CNF
 
 quiet() { "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; "$@"; exit 1; }; }
@@ -104,6 +108,8 @@ issue server root "/CN=Norvale Corporation" server $now_start $now_end
 issue expired root "/CN=Norvale Corporation" code 20200101000000Z 20210101000000Z
 issue tsa root "/CN=Kestrow Test Time Stamps" tsa 20190601000000Z 20391231000000Z
 issue untrusted stranger "/CN=Norvale Corporation" code $now_start $now_end
+issue untrusted-tsa stranger "/CN=Kestrow Untrusted Time Stamps" tsa 20190601000000Z 20391231000000Z
+issue tsa-any root "/CN=Kestrow Test Time Stamps Without Usages" tsa_any 20190601000000Z 20391231000000Z
 quiet openssl req -x509 -newkey rsa:2048 -nodes -keyout selfsigned.key -out selfsigned.pem -days 3650 \
   -subj "/CN=Norvale Corporation" -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=codeSigning
 cp root/cert.pem ../roots/test-root.pem
@@ -134,6 +140,40 @@ cat tsa.pem root/cert.pem >tsa-chain.pem
 # A timestamp from 1 June 2020, inside the expired certificate's validity.
 sign expired installer.exe ../expired-timestamped.exe -TSA-certs tsa-chain.pem -TSA-key tsa.key -TSA-time 1590969600
 cp installer.exe ../unsigned.exe
+# A large one (3 MiB of payload), for downloads that last long enough to show progress.
+head -c 3145728 /dev/urandom >large.bin
+cat program.exe large.bin >large.exe
+sign norvale large.exe ../norvale-large.exe
+
+# The older Authenticode timestamp: a PKCS #9 countersignature over the signature value,
+# added to the extracted signature and attached again. 1 June 2020 lies inside the expired
+# certificate's validity, 1 June 2022 after it, 1 January 2019 before the authority's.
+# osslsigncode checks what it attaches and writes the file either way: the valid ones must
+# pass its check and the invalid ones fail it, a check of these test files independent of
+# the updater's.
+quiet osslsigncode extract-signature -in ../expired.exe -out expired.p7
+countersign() {  # valid|invalid authority time output [countersign.py options]
+  local expected=$1 authority=$2 when=$3 output=$4
+  shift 4
+  python3 "$here/countersign.py" expired.p7 "$authority.pem" "$authority.key" "$when" countersigned.p7 "$@"
+  local verdict=valid
+  osslsigncode attach-signature -CAfile root/cert.pem -TSA-CAfile root/cert.pem -sigin countersigned.p7 \
+    -in installer.exe -out "../$output" >attach.log 2>&1 || verdict=invalid
+  if [ "$verdict" != "$expected" ] || [ ! -s "../$output" ]; then
+    cat attach.log >&2
+    echo "failed: $output is $verdict to osslsigncode, expected $expected" >&2
+    exit 1
+  fi
+}
+countersign valid tsa 200601000000Z expired-countersigned.exe
+countersign valid tsa-any 200601000000Z countersigned-without-usages.exe
+countersign valid tsa 200601000000Z countersigned-sha1.exe --sha1
+countersign invalid tsa 220601000000Z countersigned-after-expiry.exe
+countersign invalid tsa 190101000000Z countersigned-before-authority.exe
+countersign invalid tsa 200601000000Z countersigned-wrong-digest.exe --wrong-digest
+countersign invalid tsa 200601000000Z countersigned-bad-signature.exe --bad-signature
+countersign invalid untrusted-tsa 200601000000Z countersigned-untrusted.exe
+countersign invalid norvale 200601000000Z countersigned-by-code-signer.exe
 
 # The stand-in Linux package: an ELF program with a detached PKCS #7 signature appended in
 # the kernel-module format.

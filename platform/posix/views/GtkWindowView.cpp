@@ -1,7 +1,0 @@
-#include "ui/WindowView.h"
-
-// The GTK dialog joins here.
-DialogView* CreateWindowView()
-{
-    return nullptr;
-}
