@@ -28,10 +28,6 @@ namespace {
 const XpChar kVimblyKey[] = XP_T("SOFTWARE\\Norvale Corporation\\Vimbly");
 const XpChar kUpdaterKey[] = XP_T("SOFTWARE\\Norvale Corporation\\Vimbly\\Updater");
 const XpChar kInstallerKey[] = XP_T("SOFTWARE\\Norvale Corporation\\Vimbly\\DemoInstaller");
-#if defined(_WIN32)
-// The update supports Windows 7 workstations; Wine reports that version to the program alone.
-const XpChar kWineVersionKey[] = XP_T("Software\\Wine\\AppDefaults\\kestrow.exe");
-#endif
 
 XpString Text(const std::string& text)
 {
@@ -299,8 +295,6 @@ void EndToEndTest::SetUp()
     MakeDir("locks");
     MakeDir("roots");
     fs::copy_file(DemoPackage().parent_path() / "roots" / "demo-root.pem", Native("roots/demo-root.pem"));
-#else
-    SetRegistryString(XpRegRoot::CurrentUser, kWineVersionKey, XP_T("Version"), XpString(XP_T("win7")));
 #endif
     m_environment["KESTROW_TERMINAL_INPUT"] = "0";
     UseTemporaryFolder("tmp");
@@ -329,9 +323,6 @@ void EndToEndTest::TearDown()
 {
     m_server->ClearCheckAnswer();
     XpPlatformRegDeleteTree(XpRegRoot::LocalMachine, kVimblyKey);
-#if defined(_WIN32)
-    XpPlatformRegDeleteTree(XpRegRoot::CurrentUser, kWineVersionKey);
-#endif
     TempFolderTest::TearDown();
 }
 
