@@ -18,6 +18,7 @@
 #include "app/KestrowApp.h"
 #include "app/NamedMutex.h"
 #include "app/ThreadManager.h"
+#include "ui/DialogMessages.h"
 #include "ui/WindowView.h"
 
 // windows.h comes after the project's headers: its macros would rename their constants.
