@@ -10,8 +10,8 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
-  libcurl4-openssl-dev libssl-dev libxml2-dev libgtk-3-dev libx11-dev libpng-dev libxcb1-dev
-  openssl osslsigncode python3 hyperfine locales curl
+  libcurl4-openssl-dev libssl-dev libxml2-dev libgtk-3-dev libx11-dev
+  openssl osslsigncode python3 hyperfine locales curl time
   imagemagick
 )
 

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Linux target and runs the updater with its instance key: without a window
-# view it shows the progress dialog on the terminal (Enter presses its button).
+# The README's first command: a whole update in a sandbox (tools/demo-update.sh, described
+# in docs/demo.md). It builds the updater and the signed demo installer, serves the
+# installer from the project's own endpoint on loopback and runs "kestrow Vimbly_Kestrow"
+# against it; nothing outside the sandbox is touched. "--wine" runs the Windows build
+# under Wine instead.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j "$(nproc)" --target kestrow
-exec build/linux/app/kestrow Vimbly_Kestrow "$@"
+exec bash "$(dirname "$0")/demo-update.sh" "$@"

@@ -21,7 +21,14 @@ struct OpenKey {
 };
 
 std::mutex g_keysLock;
-std::unordered_map<XpRegKey, OpenKey> g_keys;
+
+// The application object opens keys during static initialisation, possibly before this
+// file's own objects are constructed: the table is made on first use.
+std::unordered_map<XpRegKey, OpenKey>& Keys()
+{
+    static std::unordered_map<XpRegKey, OpenKey> keys;
+    return keys;
+}
 XpRegKey g_nextKey = 0x1000;
 
 uint32_t Resolve(XpRegKey key, OpenKey* out)
@@ -32,8 +39,8 @@ uint32_t Resolve(XpRegKey key, OpenKey* out)
         return XpWinError::Success;
     }
     std::lock_guard<std::mutex> guard(g_keysLock);
-    const auto it = g_keys.find(key);
-    if (it == g_keys.end()) return XpWinError::InvalidHandle;
+    const auto it = Keys().find(key);
+    if (it == Keys().end()) return XpWinError::InvalidHandle;
     *out = it->second;
     return XpWinError::Success;
 }
@@ -43,7 +50,7 @@ XpRegKey AddKey(OpenKey key)
     std::lock_guard<std::mutex> guard(g_keysLock);
     const XpRegKey handle = g_nextKey;
     g_nextKey += 4;
-    g_keys.emplace(handle, std::move(key));
+    Keys().emplace(handle, std::move(key));
     return handle;
 }
 
@@ -129,7 +136,7 @@ uint32_t XpPlatformRegCloseKey(XpRegKey key)
 {
     if (key == XpRegRoot::LocalMachine || key == XpRegRoot::CurrentUser) return XpWinError::Success;
     std::lock_guard<std::mutex> guard(g_keysLock);
-    return g_keys.erase(key) != 0 ? XpWinError::Success : XpWinError::InvalidHandle;
+    return Keys().erase(key) != 0 ? XpWinError::Success : XpWinError::InvalidHandle;
 }
 
 uint32_t XpPlatformRegQueryValue(XpRegKey key, const XpChar* name, uint32_t* type, void* data, uint32_t* size)

@@ -79,7 +79,14 @@ struct CachedHive {
 };
 
 std::mutex g_cacheLock;
-std::map<std::string, CachedHive> g_cache;
+
+// The application object reads the registry during static initialisation, possibly before
+// this file's own objects are constructed: the cache is made on first use.
+std::map<std::string, CachedHive>& Cache()
+{
+    static std::map<std::string, CachedHive> cache;
+    return cache;
+}
 
 bool IsRacy(const struct stat& info)
 {
@@ -203,15 +210,15 @@ uint32_t XpPosixReadHive(const std::string& file, XpPosixHive hive, std::shared_
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
     struct stat info;
-    const auto cached = g_cache.find(file);
-    if (cached != g_cache.end() && stat(file.c_str(), &info) == 0 && cached->second.stamp == FileStamp::Of(info)) {
+    const auto cached = Cache().find(file);
+    if (cached != Cache().end() && stat(file.c_str(), &info) == 0 && cached->second.stamp == FileStamp::Of(info)) {
         *image = cached->second.image;
         return XpWinError::Success;
     }
-    if (cached != g_cache.end()) g_cache.erase(cached);
+    if (cached != Cache().end()) Cache().erase(cached);
     bool exists = false;
     const uint32_t rc = ReadFile(file, hive, image, &info, &exists);
-    if (rc == 0 && exists && !IsRacy(info)) g_cache[file] = CachedHive{FileStamp::Of(info), *image};
+    if (rc == 0 && exists && !IsRacy(info)) Cache()[file] = CachedHive{FileStamp::Of(info), *image};
     return rc;
 }
 
@@ -250,7 +257,7 @@ uint32_t XpPosixChangeHive(const std::string& file, XpPosixHive hive, const XpPo
         const mode_t mode = exists ? (info.st_mode & 07777) : (hive == XpPosixHive::Machine ? 0644 : 0600);
         rc = ReplaceFile(file, model.Serialize(XpPosixHiveRoot(hive)), mode);
         std::lock_guard<std::mutex> guard(g_cacheLock);
-        g_cache.erase(file);
+        Cache().erase(file);
     }
     close(lock);
     return rc;
@@ -269,5 +276,5 @@ uint32_t XpPosixCanWriteHive(const std::string& file)
 void XpPosixForgetHives()
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.clear();
+    Cache().clear();
 }
