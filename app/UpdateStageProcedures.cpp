@@ -88,15 +88,17 @@ uint32_t DownloadThreadProc(void* dialog)
     context.packagePath = app->m_strPackagePath;
     context.downloadComplete = app->m_bDownloadComplete;
     // Progress goes straight to the dialog (the transfer reads the abort flag before each
-    // piece); any other message moves the stage machine on, so the package path, size
-    // and download-complete flag are in the application before it leaves.
+    // piece); any other message moves the stage machine on, so the package path and size
+    // are in the application before it leaves. The download-complete flag goes along with
+    // every message: a Cancel during the transfer posts only progress, and the clean-up
+    // after the dialog must then see the flag down, so that the unfinished package goes.
     const int result = RunDownload(
         context,
         [&](uint32_t message, uint64_t wParam, int64_t lParam) {
+            app->m_bDownloadComplete = context.downloadComplete;
             if (message != WM_DOWNLOAD_BEGUN && message != WM_DOWNLOAD_PROGRESS) {
                 app->m_strPackagePath = context.packagePath;
                 app->m_nPackageSize = context.packageSize;
-                app->m_bDownloadComplete = context.downloadComplete;
             }
             PostStageMessage(dialog, message, static_cast<uintptr_t>(wParam), static_cast<intptr_t>(lParam));
         },

@@ -90,6 +90,14 @@ uint32_t XpPlatformHeldFile::Open(const XpChar* path)
         close(fd);
         return shared;
     }
+    // The package is a program that runs through this descriptor: a download is written
+    // without execute permission, which the owner gives it here, on the very file held.
+    if ((file.st_mode & S_IXUSR) == 0 && file.st_uid == geteuid() &&
+        fchmod(fd, (file.st_mode & 07777) | S_IXUSR) != 0) {
+        const int error = errno;
+        close(fd);
+        return XpPosixWinError(error, name);
+    }
     m_handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
     m_path = path;
     m_runPath = XpPosixFromUtf8("/proc/self/fd/" + std::to_string(fd));

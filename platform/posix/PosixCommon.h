@@ -27,3 +27,7 @@ int XpPosixCrtErrno(int error);
 // Seconds and nanoseconds since 1970 <-> 100-nanosecond intervals since 1601.
 uint64_t XpPosixToFileTime(const struct timespec& time);
 struct timespec XpPosixFromFileTime(uint64_t fileTime);
+
+// Whether an X display is named (DISPLAY) and answers: without one no program started
+// from here can show a window.
+bool XpPosixDisplayAnswers();

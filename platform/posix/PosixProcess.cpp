@@ -322,7 +322,11 @@ bool XpPlatformProcess::GetExitCode(uint32_t* code)
 
 uint32_t XpPlatformProcess::WaitForInputIdle(uint32_t)
 {
-    return m_id != 0 ? XpWaitResult::Object0 : XpWaitResult::Failed;
+    // A program has input to wait for only where it can show windows: without a display
+    // that answers, the wait fails as it does on Windows for a program without a message
+    // queue, and the caller skips the window wait instead of polling for a window that
+    // cannot come.
+    return m_id != 0 && XpPosixDisplayAnswers() ? XpWaitResult::Object0 : XpWaitResult::Failed;
 }
 
 void XpPlatformProcess::Close()

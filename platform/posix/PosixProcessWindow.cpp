@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/PlatformProcess.h"
+#include "platform/posix/PosixCommon.h"
 
 namespace {
 
@@ -58,6 +59,14 @@ bool OwnedWindow(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t p
 }
 
 }  // namespace
+
+bool XpPosixDisplayAnswers()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == 0) return false;
+    const std::unique_ptr<xcb_connection_t, Disconnect> connection(xcb_connect(display, nullptr));
+    return !xcb_connection_has_error(connection.get());
+}
 
 bool XpPlatformIsFirstWindowVisible(uint32_t processId)
 {

@@ -94,11 +94,17 @@ TEST_F(InstallStageTest, WithoutAWindowBegunComesAfterTheWindowWaitAndTheEndIsSt
 {
     const XpString path = Package("quiet/setup" + std::string(kExe), "run.exit=4\nrun.sleep=1500\n");
     // 6 rounds of 10 ms plus the input-idle wait: BEGUN well before the installer ends,
-    // DONE only once it has.
+    // DONE only once it has. On Linux without a display the input-idle wait fails and the
+    // window wait is skipped: BEGUN comes at once.
     EXPECT_EQ(Run(path, nullptr, 6), 0);
     ASSERT_EQ(m_posted.size(), 2u);
     EXPECT_TRUE(m_posted[0].Is(InstallStageMessage::Begun, 0, 0));
-    EXPECT_GE(m_posted[0].at, 60ms);
+#if !defined(_WIN32)
+    if (!kestrow_test::HelperCanShowWindow())
+        EXPECT_LT(m_posted[0].at, 60ms);
+    else
+#endif
+        EXPECT_GE(m_posted[0].at, 60ms);
     EXPECT_LT(m_posted[0].at, 1200ms);
     EXPECT_TRUE(m_posted[1].Is(InstallStageMessage::Done, 0, 4));
     EXPECT_GE(m_posted[1].at, 1400ms);
