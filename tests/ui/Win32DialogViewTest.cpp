@@ -34,6 +34,9 @@ using kestrow_test::WindowText;
 using kestrow_test::WineDisplay;
 
 std::atomic<bool> g_release{false};
+// Set by the test once it has found the dialog, so that a quick run of stages cannot hide
+// the dialog and remove its mark before the test has seen it.
+std::atomic<bool> g_dialogFound{false};
 std::atomic<int> g_failureCode{0};
 
 uint32_t PassPreCheck(void* dialog)
@@ -65,6 +68,7 @@ uint32_t DownloadAll(void* dialog)
 }
 uint32_t Verify(void* dialog)
 {
+    while (!g_dialogFound && !g_threadManager.CheckAbort()) std::this_thread::sleep_for(5ms);
     PostStageMessage(dialog, WM_VERIFY_BEGUN);
     PostStageMessage(dialog, WM_VERIFY_DONE);
     return 0;
@@ -92,6 +96,7 @@ protected:
         }
         m_desktop = kestrow_test::CurrentDesktop();
         g_release = false;
+        g_dialogFound = false;
         g_failureCode = 0;
         g_threadManager.m_bAbort = false;
         m_mutex = std::make_unique<NamedMutex>((L"Local\\kestrow-view-test-" + m_desktop).c_str());
@@ -133,7 +138,9 @@ protected:
             m_finished = true;
             CloseDesktop(desktop);
         });
-        return static_cast<HWND>(kestrow_test::FindMarkedWindow(m_desktop, kInstanceKey, 10000));
+        HWND dialog = static_cast<HWND>(kestrow_test::FindMarkedWindow(m_desktop, kInstanceKey, 10000));
+        g_dialogFound = true;
+        return dialog;
     }
     bool WaitForEnd()
     {
