@@ -58,23 +58,31 @@ bool OwnedWindow(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t p
     return false;
 }
 
+using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+// A connection to the display that DISPLAY names, and its screen number; null when none
+// is named or it does not answer.
+Connection ConnectToDisplay(int* screenNumber)
+{
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == 0) return nullptr;
+    Connection connection(xcb_connect(display, screenNumber));
+    if (xcb_connection_has_error(connection.get())) return nullptr;
+    return connection;
+}
+
 }  // namespace
 
 bool XpPosixDisplayAnswers()
 {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == 0) return false;
-    const std::unique_ptr<xcb_connection_t, Disconnect> connection(xcb_connect(display, nullptr));
-    return !xcb_connection_has_error(connection.get());
+    return ConnectToDisplay(nullptr) != nullptr;
 }
 
 bool XpPlatformIsFirstWindowVisible(uint32_t processId)
 {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || display[0] == 0) return false;
     int screenNumber = 0;
-    const std::unique_ptr<xcb_connection_t, Disconnect> connection(xcb_connect(display, &screenNumber));
-    if (xcb_connection_has_error(connection.get())) return false;
+    const Connection connection = ConnectToDisplay(&screenNumber);
+    if (!connection) return false;
     const xcb_atom_t pidAtom = Atom(connection.get(), "_NET_WM_PID");
     if (pidAtom == XCB_ATOM_NONE) return false;
 
