@@ -56,6 +56,7 @@ protected:
         m_program = Native("bin") / program.filename();
         std::filesystem::copy_file(program, m_program);
         std::filesystem::copy_file(program.parent_path() / "KestrowStrings.xml", Native("bin/KestrowStrings.xml"));
+        std::filesystem::copy_file(program.parent_path() / "kestrow-gtk-view.so", Native("bin/kestrow-gtk-view.so"));
     }
 
     std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& arguments, const std::string& output)
@@ -323,6 +324,19 @@ TEST_F(GtkDialogProcess, AStartWithoutTheKeyShowsNothing)
         EXPECT_FALSE(mapped);
         EXPECT_EQ(ReadBytes("short.txt"), "");
     }
+}
+
+// The dialog is a module beside the program; without it the program still runs its stages,
+// on the terminal, and says why the window did not come.
+TEST_F(GtkDialogProcess, WithoutTheDialogModuleTheTerminalViewServes)
+{
+    std::filesystem::remove(Native("bin/kestrow-gtk-view.so"));
+    const auto [status, mapped] = RunShortStart({kKey});
+    const std::string output = ReadBytes("short.txt");
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_FALSE(mapped);
+    EXPECT_NE(output.find("the dialog module cannot be loaded"), std::string::npos) << output;
+    EXPECT_NE(output.find("title: Vimbly Updater"), std::string::npos) << output;
 }
 
 }  // namespace

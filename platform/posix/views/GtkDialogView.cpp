@@ -9,15 +9,14 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
 #include "platform/posix/views/GtkDialogFont.h"
 #include "platform/posix/views/X11WindowMark.h"
 #include "platform/shared/XpUtf.h"
 #include "ui/DialogTemplate.h"
+#include "ui/DialogView.h"
 #include "ui/ModalDialog.h"
-#include "ui/WindowView.h"
 
 namespace {
 
@@ -376,11 +375,10 @@ gboolean GtkDialogView::OnPulse(gpointer self)
 
 }  // namespace
 
-DialogView* CreateWindowView()
+// The module's one entry, which the program's CreateWindowView (GtkViewLoader.cpp) looks
+// up once it has loaded the module for a display.
+extern "C" __attribute__((visibility("default"))) DialogView* KestrowCreateGtkView()
 {
-    // The mark and the activation are X11's; without a display the terminal view serves.
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') return nullptr;
     gdk_set_allowed_backends("x11");
     if (!gtk_init_check(nullptr, nullptr)) return nullptr;
     return new GtkDialogView();
