@@ -110,6 +110,8 @@ void KestrowApp::CleanUp(intptr_t result)
     // After every dialog, whatever its result: the watcher that the pre-check closed (or
     // that was not running) is started again.
     m_volumeWatcher.Restart();
+    // The stages are over: the work directory is let go, and removed (link-safe) or kept.
+    m_heldWorkDirectory.Release();
     if (result == static_cast<intptr_t>(IDCANCEL)) {
         if (!m_bDownloadComplete) RemoveWorkDirectory();
     } else if (result == static_cast<intptr_t>(RC_INSTALLED)) {

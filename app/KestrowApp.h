@@ -17,6 +17,7 @@
 #include "ui/AppBase.h"
 #include "ui/MainDlgHost.h"
 #include "update/UpdaterOverrides.h"
+#include "update/WorkDirectory.h"
 
 // The fixed texts of the program.
 inline constexpr XpChar kApplicationName[] = XP_T("Vimbly Updater");
@@ -67,6 +68,9 @@ public:
     // The package as the verification stage accepted it, held open from its check until
     // the installer runs, so that the file that runs is the file that was checked.
     XpPlatformHeldFile m_heldPackage;
+    // The work directory, held from the pre-check that made it private until the clean-up,
+    // so that it stays the folder that was checked.
+    HeldWorkDirectory m_heldWorkDirectory;
     // The administrator's endpoints and extra trusted roots (or the compiled-in defaults),
     // read at construction.
     UpdaterOverrides m_overrides;

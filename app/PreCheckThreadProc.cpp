@@ -15,7 +15,7 @@ uint32_t PreCheckThreadProc(void* dialog)
     context.isSupportedSystem = [] { return IsSupportedOperatingSystem(); };
     context.isAdministrator = [] { return XpPlatformIsUserAnAdmin(); };
     context.installedVersion = app->m_strInstalledVersion;
-    context.ensureWorkDirectory = [] { return EnsureWorkDirectory(); };
+    context.ensureWorkDirectory = [app] { return app->m_heldWorkDirectory.Take(); };
     context.watcher = &app->m_volumeWatcher;
     context.downloadComplete = &app->m_bDownloadComplete;
     context.aborted = [] { return g_threadManager.CheckAbort(); };

@@ -79,4 +79,14 @@ uint32_t XpPlatformCreateFileNoFollow(const XpChar* path, uint32_t access, uint3
 // user's own temporary folder already keeps others out and the folder inherits it.
 // Refused: a link in its place (StoppedOnSymlink), a file there (AlreadyExists), a folder
 // that another user owns (InvalidOwner) or that others can write (InvalidSecurityDescr).
-uint32_t XpPlatformCreatePrivateFolder(const XpChar* path);
+//
+// With `held`, the folder that was made or accepted stays open and is handed out there
+// (closed with XpPlatformCloseFolder), so that it cannot be moved while work goes on in it.
+// Windows: it is made or opened without FILE_SHARE_DELETE from the first instant, and a
+// rename or removal of a folder needs delete access, so nobody can move it away and put
+// another folder or a junction in its place until it is closed; the user who owns the
+// temporary folder could otherwise do that whatever the folder's own access list says.
+// An existing folder that someone else holds open for deleting is refused
+// (SharingViolation). Linux: the descriptor that was checked; a descriptor cannot stop a
+// rename, which the sticky bit of the temporary folder and the folder's mode 0700 do.
+uint32_t XpPlatformCreatePrivateFolder(const XpChar* path, XpFolderHandle* held = nullptr);

@@ -27,6 +27,21 @@ bool EnsureWorkDirectory(const XpString& folder)
     return XpPath(folder).CreatePrivateDirectory() == XpRc::Ok;
 }
 
+bool HeldWorkDirectory::Take(const XpString& folder)
+{
+    Release();
+    // As EnsureWorkDirectory, with the folder held from the instant it is made or checked.
+    if (IsEmptyOrDriveRelative(folder)) return false;
+    return XpPlatformCreatePrivateFolder(folder.GetString(), &m_hFolder) == 0;
+}
+
+void HeldWorkDirectory::Release()
+{
+    if (m_hFolder == kXpInvalidFolderHandle) return;
+    XpPlatformCloseFolder(m_hFolder);
+    m_hFolder = kXpInvalidFolderHandle;
+}
+
 bool RemoveWorkDirectory(const XpString& folder)
 {
     if (folder.IsEmpty()) return false;

@@ -15,6 +15,29 @@ XpString WorkDirectoryPath();
 // refused: a link, a file, or a folder that another user owns or may write.
 bool EnsureWorkDirectory(const XpString& folder = WorkDirectoryPath());
 
+// The work directory made private (as EnsureWorkDirectory does) and held open from the
+// pre-check until the clean-up, so that nobody can move it away and put another folder or
+// a link in its place while the stages work in it and the installer runs from it. On
+// Windows the user who owns the temporary folder could otherwise do that, whatever the
+// work folder's own access list says: the hold denies the delete access that a move needs
+// (XpPlatformCreatePrivateFolder). The clean-up releases it before it removes the folder.
+class HeldWorkDirectory {
+public:
+    HeldWorkDirectory() = default;
+    ~HeldWorkDirectory() { Release(); }
+    HeldWorkDirectory(const HeldWorkDirectory&) = delete;
+    HeldWorkDirectory& operator=(const HeldWorkDirectory&) = delete;
+
+    // Makes or accepts the folder and holds it; a folder held before is let go first.
+    // False, holding nothing, when it cannot be made or is refused.
+    bool Take(const XpString& folder = WorkDirectoryPath());
+    void Release();
+    bool IsHeld() const { return m_hFolder != kXpInvalidFolderHandle; }
+
+private:
+    XpFolderHandle m_hFolder = kXpInvalidFolderHandle;
+};
+
 // Removes the folder with everything in it, when it is one, without following a link in
 // its place or anywhere below. Whether it is gone.
 bool RemoveWorkDirectory(const XpString& folder = WorkDirectoryPath());

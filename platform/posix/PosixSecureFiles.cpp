@@ -261,8 +261,9 @@ uint32_t XpPlatformCreateFileNoFollow(const XpChar* path, uint32_t access, uint3
     return result;
 }
 
-uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
+uint32_t XpPlatformCreatePrivateFolder(const XpChar* path, XpFolderHandle* held)
 {
+    if (held != nullptr) *held = kXpInvalidFolderHandle;
     int dirFd = -1;
     std::string last;
     uint32_t rc = OpenFolderOf(path, &dirFd, &last);
@@ -293,6 +294,7 @@ uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
         rc = XpWinError::InvalidSecurityDescr;
     else if ((status.st_mode & 07777) != kPrivateMode && fchmod(fd, kPrivateMode) != 0)
         rc = XpPosixWinError(errno);
+    if (rc == XpWinError::Success && held != nullptr) return HandOut(fd, held);
     close(fd);
     return rc;
 }

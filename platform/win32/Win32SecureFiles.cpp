@@ -157,10 +157,9 @@ uint32_t CloseWith(HANDLE handle, uint32_t error)
 // Opens the existing entry `name` of folder and checks it by handle. A folder asked for
 // (FILE_DIRECTORY_FILE) where a link to a file stands is reported as the link.
 uint32_t OpenChecked(Folder* folder, const wchar_t* name, ACCESS_MASK access, ULONG options, HANDLE* handle,
-                     bool* isDirectory)
+                     bool* isDirectory, ULONG share = kShareAll)
 {
-    uint32_t rc =
-        OpenRelative(folder->handle, name, access, FILE_OPEN, options, 0, kShareAll, nullptr, handle, nullptr);
+    uint32_t rc = OpenRelative(folder->handle, name, access, FILE_OPEN, options, 0, share, nullptr, handle, nullptr);
     if (rc == XpWinError::FileNotFound && (options & FILE_DIRECTORY_FILE) != 0) return XpWinError::PathNotFound;
     if (rc == XpWinError::Success) {
         rc = Inspect(*handle, folder, name, isDirectory);
@@ -534,8 +533,9 @@ uint32_t XpPlatformCreateFileNoFollow(const XpChar* path, uint32_t access, uint3
     return result;
 }
 
-uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
+uint32_t XpPlatformCreatePrivateFolder(const XpChar* path, XpFolderHandle* held)
 {
+    if (held != nullptr) *held = kXpInvalidFolderHandle;
     XpFolderHandle parent = kXpInvalidFolderHandle;
     std::wstring last;
     uint32_t rc = OpenFolderOf(path, &parent, &last);
@@ -548,15 +548,22 @@ uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
         XpPlatformCloseFolder(parent);
         return LastError();
     }
-    const ACCESS_MASK rights = FILE_LIST_DIRECTORY | READ_CONTROL | (elevated ? WRITE_DAC : 0);
+    ACCESS_MASK rights = FILE_LIST_DIRECTORY | READ_CONTROL | (elevated ? WRITE_DAC : 0);
+    // A held folder is shared with nobody who would delete it, from the create or open on:
+    // there is no moment in which it could be moved away unseen.
+    ULONG share = kShareAll;
+    if (held != nullptr) {
+        rights |= FILE_TRAVERSE;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    }
     // Made here with the access list from the start, or found and checked by handle. A
     // name that exists for the create but never for the open is a link that leads nowhere
     // (Wine follows it on open).
     HANDLE handle = INVALID_HANDLE_VALUE;
     rc = XpWinError::StoppedOnSymlink;
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        uint32_t step = OpenRelative(state->handle, last.c_str(), rights, FILE_CREATE, FILE_DIRECTORY_FILE, 0,
-                                     kShareAll, elevated ? access.Descriptor() : nullptr, &handle, nullptr);
+        uint32_t step = OpenRelative(state->handle, last.c_str(), rights, FILE_CREATE, FILE_DIRECTORY_FILE, 0, share,
+                                     elevated ? access.Descriptor() : nullptr, &handle, nullptr);
         if (step == XpWinError::Success) {
             rc = Inspect(handle, state, last.c_str(), nullptr);
             break;
@@ -566,14 +573,16 @@ uint32_t XpPlatformCreatePrivateFolder(const XpChar* path)
             break;
         }
         bool isDirectory = false;
-        step = OpenChecked(state, last.c_str(), rights, 0, &handle, &isDirectory);
+        step = OpenChecked(state, last.c_str(), rights, 0, &handle, &isDirectory, share);
         if (step == XpWinError::FileNotFound) continue;
         if (step == XpWinError::Success)
             step = isDirectory ? AdoptExisting(handle, elevated, access) : XpWinError::AlreadyExists;
         rc = step;
         break;
     }
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     XpPlatformCloseFolder(parent);
+    if (handle == INVALID_HANDLE_VALUE) return rc;
+    if (rc == XpWinError::Success && held != nullptr) return HandOut(handle, held);
+    CloseHandle(handle);
     return rc;
 }
