@@ -1,8 +1,11 @@
 #pragma once
 // The messages of the dialog framework: one posted message, the window messages that the
-// views post for the user's actions, and the dialog's own stage messages and result codes.
+// views post for the user's actions, and the stage messages and result codes
+// (foundation/StageMessageNumbers.h, which the stages share).
 
 #include <cstdint>
+
+#include "foundation/StageMessageNumbers.h"
 
 struct DialogMessage {
     uint32_t message = 0;
@@ -12,42 +15,13 @@ struct DialogMessage {
 
 inline constexpr uint32_t WM_COMMAND = 0x0111;
 inline constexpr uint32_t WM_SYSCOMMAND = 0x0112;
-inline constexpr uint32_t WM_APP = 0x8000;
 inline constexpr uintptr_t SC_CLOSE = 0xF060;
 inline constexpr uintptr_t IDCANCEL = 2;
-
-// Stage messages, posted by the stage threads and by the dialog itself.
-inline constexpr uint32_t WM_STAGE_FAILED = WM_APP + 0x65;
-inline constexpr uint32_t WM_STAGE_BEGIN = WM_APP + 0x66;
-inline constexpr uint32_t WM_PRECHECK_START = WM_APP + 0x67;
-inline constexpr uint32_t WM_PRECHECK_DONE = WM_APP + 0x68;
-inline constexpr uint32_t WM_CHECK_START = WM_APP + 0x69;
-inline constexpr uint32_t WM_CHECK_DONE = WM_APP + 0x6A;
-inline constexpr uint32_t WM_DOWNLOAD_START = WM_APP + 0x6B;
-inline constexpr uint32_t WM_DOWNLOAD_BEGUN = WM_APP + 0x6C;
-inline constexpr uint32_t WM_DOWNLOAD_PROGRESS = WM_APP + 0x6D;
-inline constexpr uint32_t WM_DOWNLOAD_DONE = WM_APP + 0x6E;
-inline constexpr uint32_t WM_VERIFY_START = WM_APP + 0x6F;
-inline constexpr uint32_t WM_VERIFY_BEGUN = WM_APP + 0x70;
-inline constexpr uint32_t WM_VERIFY_DONE = WM_APP + 0x71;
-inline constexpr uint32_t WM_INSTALL_START = WM_APP + 0x72;
-inline constexpr uint32_t WM_INSTALL_BEGUN = WM_APP + 0x73;
-inline constexpr uint32_t WM_INSTALL_DONE = WM_APP + 0x74;
 
 inline bool IsStageMessage(uint32_t message)
 {
     return message >= WM_STAGE_FAILED && message <= WM_INSTALL_DONE;
 }
-
-// Result codes: the wParam of WM_STAGE_FAILED and the dialog's end result.
-inline constexpr uint32_t RC_UNKNOWN_ERROR = 0x8001;
-inline constexpr uint32_t RC_NOT_TARGET_OS = 0x8002;
-inline constexpr uint32_t RC_NOT_ADMINISTRATOR = 0x8003;
-inline constexpr uint32_t RC_HOST_NOT_FOUND = 0x8004;
-inline constexpr uint32_t RC_NETWORK_ERROR = 0x8005;
-inline constexpr uint32_t RC_UPDATER_NOT_FOUND = 0x8006;
-inline constexpr uint32_t RC_INSTALLER_FAILED = 0x8007;
-inline constexpr uint32_t RC_INSTALLED = 0x8008;
 
 // WM_INSTALL_DONE's wParam when running or waiting for the installer failed.
 inline constexpr uintptr_t kInstallRunFailed = 0xFFFFFFFF;
