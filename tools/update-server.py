@@ -7,8 +7,9 @@ with openssl.
 
 The check: the form's CHECK_CODE is recomputed from ACCESS_ID; a form without a matching
 code is answered 403. Otherwise the answer is that of --answer-file when that file
-exists (JSON: {"status": 200, "body": "..."}; "{base}" in the body becomes the URL of the
-listener that was asked), else 200 with the URL of --package under /packages/, else 404.
+exists (JSON: {"status": 200, "body": "...", "delay_ms": 0}; "{base}" in the body becomes
+the URL of the listener that was asked; the answer waits delay_ms first, as a slow
+endpoint would), else 200 with the URL of --package under /packages/, else 404.
 
 Paths of the package side (NAME is a file of --packages):
   /packages/NAME           the file with its length
@@ -167,6 +168,7 @@ class Handler(BaseHTTPRequestHandler):
         if options.answer_file and os.path.exists(options.answer_file):
             with open(options.answer_file) as answer:
                 spec = json.load(answer)
+            time.sleep(max(0, int(spec.get("delay_ms", 0))) / 1000.0)
             self.send_text(int(spec.get("status", 200)), spec.get("body", "").replace("{base}", self.base()))
         elif options.package:
             self.send_text(200, "%s/packages/%s" % (self.base(), urllib.parse.quote(options.package)))

@@ -343,9 +343,9 @@ void EndToEndTest::UseTemporaryFolder(const std::string& relative)
 #endif
 }
 
-void EndToEndTest::AnswerCheckWith(const std::string& path)
+void EndToEndTest::AnswerCheckWith(const std::string& path, int delayMs)
 {
-    m_server->SetCheckAnswer(200, "{base}" + path + DemoPackageName());
+    m_server->SetCheckAnswer(200, "{base}" + path + DemoPackageName(), delayMs);
 }
 
 void EndToEndTest::SetInstallerSetting(const XpChar* name, uint32_t value)

@@ -72,8 +72,8 @@ protected:
     std::filesystem::path WorkPackage() const { return WorkDirectory() / DemoPackageName(); }
 
     // The package path that the check answers with, below the endpoint ("/packages/",
-    // "/slow/", ...): "{base}" + path + the package's name.
-    void AnswerCheckWith(const std::string& path);
+    // "/slow/", ...): "{base}" + path + the package's name; after delayMs.
+    void AnswerCheckWith(const std::string& path, int delayMs = 0);
     // Sets a REG_DWORD of the demo installer's settings.
     void SetInstallerSetting(const XpChar* name, uint32_t value);
 

@@ -202,6 +202,41 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
 }
 #endif
 
+#if !defined(_WIN32)
+TEST_F(EndToEndTest, CancelDuringTheCheckAsksFirst)
+{
+    // The endpoint takes its time to answer, long enough to press the button meanwhile.
+    AnswerCheckWith("/packages/", 2000);
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        const std::string output = yes ? "check-yes.txt" : "check-no.txt";
+        const int requests = PackageRequests();
+        ProgramRun run;
+        ASSERT_TRUE(StartUpdater(run, output, true));
+        ASSERT_TRUE(Within(30s, [&] { return Contains(ReadBytes(output), "Checking for updates"); }))
+            << ReadBytes(output);
+        ASSERT_TRUE(run.Type("\n"));
+        ASSERT_TRUE(Within(10s, [&] { return Contains(ReadBytes(output), "[y/N]"); })) << ReadBytes(output);
+        ASSERT_TRUE(run.Type(yes ? "y\n" : "n\n"));
+        EXPECT_EQ(run.Wait(60s), 0) << ReadBytes(output);
+        if (yes) {
+            // Ended before the answer came: nothing fetched, nothing run. Until the download
+            // opens the package's address the work directory stays, since a complete
+            // package of an earlier run in it may serve the next run.
+            EXPECT_EQ(PackageRequests(), requests);
+            EXPECT_EQ(InstalledVersion(), kOldVersion);
+            EXPECT_EQ(InstallerRuns(), 0u);
+            EXPECT_TRUE(fs::is_directory(WorkDirectory()));
+        } else {
+            // The check waited for its answer and the update went on to its end.
+            EXPECT_EQ(PackageRequests(), requests + 1);
+            EXPECT_EQ(InstalledVersion(), kNewVersion);
+            EXPECT_FALSE(fs::exists(WorkDirectory()));
+        }
+    }
+}
+#endif
+
 TEST_F(EndToEndTest, ASecondStartWhileTheFirstRunsEndsSilently)
 {
     SetInstallerSetting(XP_T("RunMs"), 3000);

@@ -216,11 +216,12 @@ void UpdateServer::WritePackage(const std::string& name, const std::string& byte
     WriteWholeFile(m_folder / "packages" / name, bytes);
 }
 
-void UpdateServer::SetCheckAnswer(int status, const std::string& body) const
+void UpdateServer::SetCheckAnswer(int status, const std::string& body, int delayMs) const
 {
     // Written aside and moved in, so that a check never reads half of it.
     const fs::path temporary = m_folder / "answer.tmp";
-    WriteWholeFile(temporary, "{\"status\": " + std::to_string(status) + ", \"body\": " + JsonString(body) + "}");
+    WriteWholeFile(temporary, "{\"status\": " + std::to_string(status) + ", \"body\": " + JsonString(body) +
+                                  ", \"delay_ms\": " + std::to_string(delayMs) + "}");
     fs::rename(temporary, m_folder / "answer.json");
 }
 

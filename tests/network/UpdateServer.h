@@ -50,7 +50,8 @@ public:
     // A package that the server serves under /packages/NAME and its other paths.
     void WritePackage(const std::string& name, const std::string& bytes) const;
     // How the next checks are answered; "{base}" in the body becomes the listener's URL.
-    void SetCheckAnswer(int status, const std::string& body) const;
+    // With delayMs the answer comes that much later, as from a slow endpoint.
+    void SetCheckAnswer(int status, const std::string& body, int delayMs = 0) const;
     // Checks answered with 404 again.
     void ClearCheckAnswer() const;
 

@@ -239,6 +239,74 @@ TEST_F(MainDlgTest, EveryResultCodeHasItsErrorScreen)
     }
 }
 
+// Cancel in each stage that the user can cancel: the question pauses the stage; Yes ends
+// the dialog with IDCANCEL before any later stage starts, No lets the update go on to its
+// end. The installation itself has no question (its button is disabled).
+std::atomic<int> g_stagesStarted{0};
+std::atomic<bool> g_asked{false};
+
+TEST_F(MainDlgTest, CancelInEachStageAsksAndYesEndsItWhileNoLetsTheUpdateGoOn)
+{
+    static const std::function<void(void*)> kDone[4] = {[](void* d) { Post(d, WM_PRECHECK_DONE); },
+                                                        [](void* d) { Post(d, WM_CHECK_DONE); },
+                                                        [](void* d) {
+                                                            Post(d, WM_DOWNLOAD_BEGUN, 0, 100);
+                                                            Post(d, WM_DOWNLOAD_DONE, 100, 100);
+                                                        },
+                                                        [](void* d) {
+                                                            Post(d, WM_VERIFY_BEGUN);
+                                                            Post(d, WM_VERIFY_DONE);
+                                                        }};
+    static int cancelled;
+    for (cancelled = 0; cancelled < 4; ++cancelled) {
+        for (const bool yes : {true, false}) {
+            SCOPED_TRACE(std::to_string(cancelled) + (yes ? " Yes" : " No"));
+            MakeApp();
+            g_stagesStarted = 0;
+            g_asked = false;
+            for (int stage = 0; stage < 4; ++stage) {
+                g_script[stage] = [stage](void* d) {
+                    ++g_stagesStarted;
+                    if (stage == cancelled) {
+                        // The button, or the title bar's close button: both ask the same.
+                        if (stage % 2 == 0)
+                            PressButton(d);
+                        else
+                            static_cast<ModalDialog*>(d)->PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+                        for (int i = 0; i < 1000 && !g_asked; ++i) std::this_thread::sleep_for(1ms);
+                        // Held here while the question is open; true after Yes.
+                        if (g_threadManager.CheckAbort()) return;
+                    }
+                    kDone[stage](d);
+                };
+            }
+            g_script[4] = [](void* d) {
+                ++g_stagesStarted;
+                PressButton(d);  // disabled during the installation: no question
+                Post(d, WM_INSTALL_BEGUN);
+                Post(d, WM_INSTALL_DONE, 0, 0);
+            };
+            int questions = 0;
+            m_view.SetAnswer([&](const XpString& text, uint32_t) {
+                EXPECT_EQ(Narrow(text), "T:US/Message/Question/Close");
+                ++questions;
+                g_asked = true;
+                return yes ? DialogBox::kIdYes : DialogBox::kIdNo;
+            });
+            const intptr_t result = RunDialog();
+            EXPECT_EQ(questions, 1);
+            if (yes) {
+                EXPECT_EQ(result, static_cast<intptr_t>(IDCANCEL));
+                EXPECT_EQ(g_stagesStarted.load(), cancelled + 1);  // nothing after the cancelled stage
+            } else {
+                EXPECT_EQ(result, static_cast<intptr_t>(RC_INSTALLED));
+                EXPECT_EQ(g_stagesStarted.load(), 5);
+            }
+            m_view.m_boxes.clear();
+        }
+    }
+}
+
 std::atomic<int> g_progressPosts{0};
 
 TEST_F(MainDlgTest, TheCloseQuestionPausesTheWorkerHoldsItsMessagesAndNoLetsItGoOn)
