@@ -47,6 +47,27 @@ bool Within(std::chrono::milliseconds limit, Condition condition)
 }  // namespace
 
 #if !defined(_WIN32)
+class CancelEndToEndTest : public EndToEndTest {
+protected:
+    // Starts the updater with typed input, presses its button once the stage is under way
+    // (underWay), answers the close question and waits for the end: whether all of that came.
+    template <typename Condition>
+    bool CancelWhenUnderWay(const std::string& output, Condition underWay, bool yes)
+    {
+        ProgramRun run;
+        if (!StartUpdater(run, output, true)) return false;
+        const bool asked = Within(30s, underWay) && run.Type("\n") &&
+                           Within(10s, [&] { return Contains(ReadBytes(output), "[y/N]"); }) &&
+                           run.Type(yes ? "y\n" : "n\n");
+        EXPECT_TRUE(asked) << ReadBytes(output);
+        const std::optional<int> status = run.Wait(60s);
+        EXPECT_EQ(status, 0) << ReadBytes(output);
+        return asked && status == 0;
+    }
+};
+#endif
+
+#if !defined(_WIN32)
 TEST_F(EndToEndTest, WithoutADisplayTheDialogIsTheTerminalsAndNoUpdateTouchesNothing)
 {
     // The application object reads the hive while the program's static objects are still
@@ -171,7 +192,7 @@ TEST_F(EndToEndTest, ADownloadCutByAKillIsFetchedAfreshOnTheNextStart)
 }
 
 #if !defined(_WIN32)
-TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
+TEST_F(CancelEndToEndTest, DuringTheDownloadItAsksFirst)
 {
     // The package comes in pieces, slowly enough to press the button during the download.
     AnswerCheckWith("/slow/");
@@ -179,13 +200,8 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
         SCOPED_TRACE(yes ? "Yes" : "No");
         const std::string output = yes ? "yes.txt" : "no.txt";
         const uint32_t runs = InstallerRuns();
-        ProgramRun run;
-        ASSERT_TRUE(StartUpdater(run, output, true));
-        ASSERT_TRUE(Within(30s, [&] { return fs::exists(WorkPackage()); })) << ReadBytes(output);
-        ASSERT_TRUE(run.Type("\n"));
-        ASSERT_TRUE(Within(10s, [&] { return Contains(ReadBytes(output), "[y/N]"); })) << ReadBytes(output);
-        ASSERT_TRUE(run.Type(yes ? "y\n" : "n\n"));
-        EXPECT_EQ(run.Wait(60s), 0) << ReadBytes(output);
+        ASSERT_TRUE(CancelWhenUnderWay(
+            output, [&] { return fs::exists(WorkPackage()); }, yes));
         if (yes) {
             // Cancelled during an unfinished download: the partial package goes with the folder.
             EXPECT_EQ(InstallerRuns(), runs);
@@ -203,7 +219,7 @@ TEST_F(EndToEndTest, CancelDuringTheDownloadAsksFirst)
 #endif
 
 #if !defined(_WIN32)
-TEST_F(EndToEndTest, CancelDuringTheCheckAsksFirst)
+TEST_F(CancelEndToEndTest, DuringTheCheckItAsksFirst)
 {
     // The endpoint takes its time to answer, long enough to press the button meanwhile.
     AnswerCheckWith("/packages/", 2000);
@@ -211,14 +227,8 @@ TEST_F(EndToEndTest, CancelDuringTheCheckAsksFirst)
         SCOPED_TRACE(yes ? "Yes" : "No");
         const std::string output = yes ? "check-yes.txt" : "check-no.txt";
         const int requests = PackageRequests();
-        ProgramRun run;
-        ASSERT_TRUE(StartUpdater(run, output, true));
-        ASSERT_TRUE(Within(30s, [&] { return Contains(ReadBytes(output), "Checking for updates"); }))
-            << ReadBytes(output);
-        ASSERT_TRUE(run.Type("\n"));
-        ASSERT_TRUE(Within(10s, [&] { return Contains(ReadBytes(output), "[y/N]"); })) << ReadBytes(output);
-        ASSERT_TRUE(run.Type(yes ? "y\n" : "n\n"));
-        EXPECT_EQ(run.Wait(60s), 0) << ReadBytes(output);
+        const auto checking = [&] { return Contains(ReadBytes(output), "Checking for updates"); };
+        ASSERT_TRUE(CancelWhenUnderWay(output, checking, yes));
         if (yes) {
             // Ended before the answer came: nothing fetched, nothing run. Until the download
             // opens the package's address the work directory stays, since a complete
