@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include "platform/posix/views/GtkDialogFont.h"
@@ -380,6 +381,16 @@ gboolean GtkDialogView::OnPulse(gpointer self)
 extern "C" __attribute__((visibility("default"))) DialogView* KestrowCreateGtkView()
 {
     gdk_set_allowed_backends("x11");
-    if (!gtk_init_check(nullptr, nullptr)) return nullptr;
+    // The dialog draws with cairo alone, but GDK would load the GL drivers when it opens
+    // the display, to choose visuals for GL: that more than doubled the time to the first
+    // stage and the memory of the whole run. GDK reads the setting once, as it is set up,
+    // so it is taken away again at once: the installer and the watcher inherit this
+    // environment. A GDK_GL of the user's own is left as it is. (The program has no other
+    // thread yet.)
+    const bool ownSetting = std::getenv("GDK_GL") == nullptr;
+    if (ownSetting) setenv("GDK_GL", "disable", 1);
+    const bool ready = gtk_init_check(nullptr, nullptr) != FALSE;
+    if (ownSetting) unsetenv("GDK_GL");
+    if (!ready) return nullptr;
     return new GtkDialogView();
 }
