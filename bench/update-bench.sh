@@ -5,10 +5,12 @@
 # in one run, reported as the ratio of their mean times; and the updater's peak memory
 # over the whole run.
 #
-#   bench/update-bench.sh [BUILD-FOLDER] [RUNS]     (defaults: build/linux, 10)
+#   bench/update-bench.sh [--dialog] [BUILD-FOLDER] [RUNS]     (defaults: build/linux, 10)
 #
 # The updater runs in a sandbox as the demo does (tools/demo-update.sh, docs/demo.md),
-# without a display, so its dialog is the terminal view. The package it updates with is a
+# without a display, so its dialog is the terminal view. With --dialog it shows its GTK
+# dialog on a private Xvfb display instead; that run is reported for information, as the
+# reference shows no window, and the limit is not applied to it. The package it updates with is a
 # small static program padded to 1 MiB and signed by the demo CA: the first thing it does
 # is write the clock's time into the file that KESTROW_BENCH_MARK names (the updater's
 # environment reaches it), which marks the start of the install stage. The installer's
@@ -16,6 +18,12 @@
 # Needs: a Linux build (kestrow), curl, osslsigncode, hyperfine, GNU time, gcc with the
 # static C library, x86_64-w64-mingw32-gcc, python3. Limit: ratio at most 1.5.
 set -euo pipefail
+dialog=0
+if [ "${1:-}" = --dialog ]; then
+  dialog=1
+  shift
+  if [ -z "${KESTROW_BENCH_XVFB:-}" ]; then exec env KESTROW_BENCH_XVFB=1 xvfb-run -a bash "$0" --dialog "$@"; fi
+fi
 cd "$(dirname "$0")/.."
 repo=$PWD
 build=$(realpath "${1:-build/linux}")
@@ -68,7 +76,9 @@ run_updater() {
   rm -rf tmp/Vimbly_Kestrow started
   local start
   start=$(date +%s.%N)
-  /usr/bin/time -f %M -a -o peak-kib env -u DISPLAY -u WAYLAND_DISPLAY NORVALE_REGISTRY_DIR="$sandbox/registry" \
+  local display=(-u DISPLAY)
+  [ $dialog -eq 1 ] && display=()
+  /usr/bin/time -f %M -a -o peak-kib env "${display[@]}" -u WAYLAND_DISPLAY NORVALE_REGISTRY_DIR="$sandbox/registry" \
     TMPDIR="$sandbox/tmp" KESTROW_MUTEX_DIR="$sandbox/locks" KESTROW_TERMINAL_INPUT=0 \
     KESTROW_BENCH_MARK="$sandbox/started" "$program" Vimbly_Kestrow </dev/null >updater.log 2>&1
   [ -s started ] || { echo "the update did not reach the installer:" >&2; cat updater.log >&2; exit 1; }
@@ -83,15 +93,18 @@ hyperfine --warmup 1 --runs "$runs" --export-json reference.json \
   -n 'curl + osslsigncode verify' \
   "curl -s -o fetched.exe $base/packages/reference.exe && osslsigncode verify -CAfile signed/roots/demo-root.pem fetched.exe" \
   >/dev/null
-python3 - <<'PY'
-import json, statistics, sys
+DIALOG=$dialog python3 - <<'PY'
+import json, os, statistics, sys
 updater = [float(line) for line in open("updater-times") if line.strip()]
 reference = json.load(open("reference.json"))["results"][0]["mean"]
 mean = statistics.mean(updater)
 ratio = mean / reference
-print(f"1 MiB package: updater start to install stage {mean:.3f} s (of {len(updater)} runs), "
-      f"curl + osslsigncode verify {reference:.3f} s, ratio {ratio:.2f} (limit 1.5)")
+dialog = os.environ["DIALOG"] == "1"
+view = "GTK dialog" if dialog else "terminal view"
+limit = "for information" if dialog else "limit 1.5"
+print(f"1 MiB package, {view}: updater start to install stage {mean:.3f} s (of {len(updater)} runs), "
+      f"curl + osslsigncode verify {reference:.3f} s, ratio {ratio:.2f} ({limit})")
 peak = max(int(line) for line in open("peak-kib") if line.strip().isdigit())
 print(f"updater peak memory over the whole run: {peak / 1024:.1f} MiB")
-sys.exit(0 if ratio <= 1.5 else 1)
+sys.exit(0 if dialog or ratio <= 1.5 else 1)
 PY
