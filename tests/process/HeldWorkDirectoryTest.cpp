@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <string>
+#include <thread>
 
 #include "TestSupport.h"
 #include "platform/PlatformProcess.h"
@@ -61,6 +64,51 @@ TEST_F(HeldWorkDirectoryTest, TheHeldFolderStaysInItsPlaceUntilReleased)
     EXPECT_FALSE(held.IsHeld());
 #endif
     EXPECT_TRUE(IsWorkDirectoryInPlace(Path("moved")));
+}
+
+// A process that keeps moving the folder away while the updater makes it, holds it, lets
+// it go and removes it, over and over: it never moves a held folder, and it does move the
+// folder while it is not held, so the race really ran.
+TEST_F(HeldWorkDirectoryTest, ARacingMoverNeverMovesTheHeldFolder)
+{
+#if !defined(_WIN32)
+    GTEST_SKIP() << "on Linux a descriptor cannot stop a rename (the sticky temporary folder keeps others from it)";
+#else
+    using namespace std::chrono_literals;
+    const XpPlatformString command =
+        XpQuoteCommandLineArgument(kestrow_test::ToPlatform(kestrow_test::HelperProgram())) + XP_T(" --keep-moving ") +
+        XpQuoteCommandLineArgument(kestrow_test::ToPlatform(Native("Vimbly_Kestrow"))) + XP_T(" ") +
+        XpQuoteCommandLineArgument(kestrow_test::ToPlatform(Native("moved"))) + XP_T(" 1500");
+    XpPlatformProcess mover;
+    ASSERT_EQ(mover.Start(nullptr, command.c_str(), 0), 0u);
+    int holds = 0;
+    int lost = 0;
+    const auto end = std::chrono::steady_clock::now() + 1200ms;
+    while (std::chrono::steady_clock::now() < end) {
+        HeldWorkDirectory held;
+        if (held.Take(Path("Vimbly_Kestrow"))) {
+            ++holds;
+            WriteBytes("Vimbly_Kestrow/marker", "x");
+            for (int i = 0; i < 20; ++i) {
+                if (!Exists("Vimbly_Kestrow/marker")) ++lost;
+                std::this_thread::sleep_for(100us);
+            }
+            held.Release();
+            // Let go and still there for a moment: now the mover may take it.
+            std::this_thread::sleep_for(3ms);
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(Native("Vimbly_Kestrow"), ignored);
+        std::filesystem::remove_all(Native("moved"), ignored);
+    }
+    ASSERT_EQ(mover.Wait(10000), XpWaitResult::Object0);
+    uint32_t moves = 0;
+    mover.GetExitCode(&moves);
+    EXPECT_GT(holds, 10);
+    EXPECT_EQ(lost, 0) << "a held folder was moved away";
+    EXPECT_GT(moves, 0u) << "the mover never moved the folder while it was not held: no race ran";
+    std::cout << "[ race ] " << holds << " holds, " << moves << " moves of the folder while not held\n";
+#endif
 }
 
 TEST_F(HeldWorkDirectoryTest, ARefusedFolderIsNotHeld)

@@ -12,6 +12,8 @@
 //
 // Two tools for the tests' other processes, chosen by the first argument:
 //   --replace SRC DST   renames SRC over DST; exit 0 when done, 1 when refused
+//   --keep-moving SRC DST MS   for MS, moves SRC to DST whenever it can and back again;
+//                              exit code: the number of moves (at most 255)
 //   --hold-mutex NAME READY MS   holds the named mutex, creates READY, and waits MS or
 //                                until "stop" appears beside READY
 //   --window-probe      exit 0 when it can show a window here, 1 when not
@@ -32,7 +34,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <grp.h>
+#include <stdio.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -212,6 +216,32 @@ int Replace(const char* source, const char* target)
 #endif
 }
 
+// Renames source to target (never over an existing target); whether it went through.
+bool MoveAside(const fs::path& source, const fs::path& target)
+{
+#if defined(_WIN32)
+    return MoveFileExW(source.wstring().c_str(), target.wstring().c_str(), 0) != 0;
+#else
+    return renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+#endif
+}
+
+// For the given time, moves source to target whenever it can, keeps it there a moment
+// and tries to move it back. Exit code: how many moves went through (at most 255).
+int KeepMoving(const char* source, const char* target, long milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    int moves = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        if (!MoveAside(source, target)) continue;
+        ++moves;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        for (int i = 0; i < 20 && !MoveAside(target, source); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return moves > 255 ? 255 : moves;
+}
+
 int HoldMutex(const char* name, const char* ready, long milliseconds)
 {
     XpPlatformString wide;
@@ -230,6 +260,8 @@ int HoldMutex(const char* name, const char* ready, long milliseconds)
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "--replace") return Replace(argv[2], argv[3]);
+    if (argc == 5 && std::string(argv[1]) == "--keep-moving")
+        return KeepMoving(argv[2], argv[3], std::strtol(argv[4], nullptr, 10));
     if (argc == 2 && std::string(argv[1]) == "--window-probe") return ShowWindowFor(0, fs::path()) ? 0 : 1;
     if (argc == 5 && std::string(argv[1]) == "--hold-mutex")
         return HoldMutex(argv[2], argv[3], std::strtol(argv[4], nullptr, 10));
