@@ -156,6 +156,34 @@ long XvfbDisplay::Pid(unsigned long window)
     return pid;
 }
 
+std::vector<XvfbDisplay::IconImage> XvfbDisplay::Icons(unsigned long window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<IconImage> icons;
+    if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_ICON", False), 0, 1 << 20, False,
+                           XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+        data != nullptr && format == 32) {
+        // Xlib hands 32-bit items out as longs: width, height, then the pixels, repeated.
+        const long* values = reinterpret_cast<const long*>(data);
+        for (unsigned long at = 0; at + 2 <= items;) {
+            IconImage icon;
+            icon.width = static_cast<int>(values[at]);
+            icon.height = static_cast<int>(values[at + 1]);
+            const unsigned long pixels = static_cast<unsigned long>(icon.width) * icon.height;
+            if (icon.width <= 0 || icon.height <= 0 || at + 2 + pixels > items) break;
+            const unsigned long centre = static_cast<unsigned long>(icon.height / 2) * icon.width + icon.width / 2;
+            icon.centre = static_cast<uint32_t>(values[at + 2 + centre]);
+            icons.push_back(icon);
+            at += 2 + pixels;
+        }
+    }
+    if (data != nullptr) XFree(data);
+    return icons;
+}
+
 std::string XvfbDisplay::Title(unsigned long window)
 {
     XTextProperty text{};

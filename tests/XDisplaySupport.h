@@ -44,6 +44,13 @@ public:
     void RemoveProperty(unsigned long window, const std::string& key);
     long Pid(unsigned long window);
     std::string Title(unsigned long window);
+    // The window's icon images (_NET_WM_ICON): each one's size and the colour 0xAARRGGBB
+    // at its centre.
+    struct IconImage {
+        int width = 0, height = 0;
+        uint32_t centre = 0;
+    };
+    std::vector<IconImage> Icons(unsigned long window);
     bool IsUrgent(unsigned long window);
     // Width and height of the window's inside.
     std::pair<int, int> Size(unsigned long window);

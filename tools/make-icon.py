@@ -1,5 +1,10 @@
 #!/usr/bin/env python3
 """Writes the program's icon: python3 tools/make-icon.py OUT.ico
+                              python3 tools/make-icon.py --rgba OUT.cpp
+
+The first form writes the Windows icon group's file; the second a C++ source with the
+same pictures in 32-bit colour as RGBA rows from the top (the GTK dialog's window icon,
+kKestrowIconImages in platform/posix/views/GtkDialogIcon.h).
 
 Six images, each drawn here from a few shapes (no outside artwork): 16, 32 and 48
 pixels square, each once with 256 palette colours and once in 32-bit colour with an
@@ -83,7 +88,30 @@ def image_8(n):
     return data + mask_rows(n)
 
 
+def rgba_source(path):
+    lines = ['// Made by tools/make-icon.py --rgba: the program\'s icon as RGBA rows from the top.',
+             '#include "platform/posix/views/GtkDialogIcon.h"', '', 'namespace {', '']
+    for n in SIZES:
+        data = bytearray()
+        for y in range(n):
+            for x in range(n):
+                colour = pixel(x, y, n)
+                data += bytes((0, 0, 0, 0)) if colour is None else bytes((colour[0], colour[1], colour[2], 0xFF))
+        lines.append("const unsigned char kIcon%d[] = {" % n)
+        for start in range(0, len(data), 24):
+            lines.append("    " + ", ".join(str(b) for b in data[start:start + 24]) + ",")
+        lines.append("};")
+    lines += ['', '}  // namespace', '', 'const KestrowIconImage kKestrowIconImages[kKestrowIconImageCount] = {']
+    lines += ["    {%d, kIcon%d}," % (n, n) for n in SIZES]
+    lines.append("};")
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--rgba":
+        rgba_source(sys.argv[2])
+        return
     images = []
     for n in SIZES:
         images.append((n, 8, image_8(n)))

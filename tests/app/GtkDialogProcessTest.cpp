@@ -215,6 +215,13 @@ TEST_F(GtkDialogProcess, TheDialogIsMarkedLaidOutFromTheTemplateAndClosedByItsCl
     const unsigned long window = StartDialog(first, "first.txt");
     ASSERT_NE(window, 0u);
     EXPECT_EQ(s_display->Title(window), "Vimbly Updater");
+    // The program's icon in its three sizes, as the Windows icon group has it.
+    std::vector<std::pair<int, int>> sizes;
+    for (const XvfbDisplay::IconImage& icon : s_display->Icons(window)) {
+        sizes.emplace_back(icon.width, icon.height);
+        EXPECT_EQ(icon.centre >> 24, 0xFFu) << icon.width;  // the picture is opaque in its middle
+    }
+    EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{16, 16}, {32, 32}, {48, 48}}));
 
     // Drawing follows the mapping: look until the button and the texts show.
     const XvfbDisplay::Image image = CaptureDrawn(*s_display, window, 1000);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/posix/views/GtkDialogFont.h"
+#include "platform/posix/views/GtkDialogIcon.h"
 #include "platform/posix/views/X11WindowMark.h"
 #include "platform/shared/XpUtf.h"
 #include "ui/DialogTemplate.h"
@@ -43,6 +44,18 @@ PixelRect ToPixels(const DialogControlTemplate& control, DialogBaseUnits base)
 {
     return PixelRect{DialogUnitsToPixelsX(control.x, base), DialogUnitsToPixelsY(control.y, base),
                      DialogUnitsToPixelsX(control.width, base), DialogUnitsToPixelsY(control.height, base)};
+}
+
+// The program's icon, in each of its sizes, for the window manager to pick from.
+void SetIcon(GtkWidget* window)
+{
+    GList* icons = nullptr;
+    for (const KestrowIconImage& image : kKestrowIconImages) {
+        icons = g_list_append(icons, gdk_pixbuf_new_from_data(image.rgba, GDK_COLORSPACE_RGB, TRUE, 8, image.size,
+                                                              image.size, image.size * 4, nullptr, nullptr));
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window), icons);
+    g_list_free_full(icons, g_object_unref);
 }
 
 class GtkDialogView final : public DialogView {
@@ -106,6 +119,7 @@ void GtkDialogView::Create(ModalDialog* dialog)
 {
     m_dialog = dialog;
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    SetIcon(m_window);
     gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "kestrow-dialog");
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
