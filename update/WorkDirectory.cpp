@@ -31,8 +31,7 @@ bool HeldWorkDirectory::Take(const XpString& folder)
 {
     Release();
     // As EnsureWorkDirectory, with the folder held from the instant it is made or checked.
-    if (IsEmptyOrDriveRelative(folder)) return false;
-    return XpPlatformCreatePrivateFolder(folder.GetString(), &m_hFolder) == 0;
+    return XpFileOperation::CreatePrivateDirectory(folder, &m_hFolder) == XpRc::Ok;
 }
 
 void HeldWorkDirectory::Release()

@@ -164,10 +164,11 @@ XpResult XpFileOperation::CreateDirectories(const XpString& path)
     return CreateDirectory(path);
 }
 
-XpResult XpFileOperation::CreatePrivateDirectory(const XpString& path)
+XpResult XpFileOperation::CreatePrivateDirectory(const XpString& path, XpFolderHandle* held)
 {
+    if (held != nullptr) *held = kXpInvalidFolderHandle;
     if (IsEmptyOrDriveRelative(path)) return XpRc::BadRoot;
-    return XpMapWindowsError(XpPlatformCreatePrivateFolder(path.GetString()));
+    return XpMapWindowsError(XpPlatformCreatePrivateFolder(path.GetString(), held));
 }
 
 XpResult XpFileOperation::CreateNewFile(const XpString& path)

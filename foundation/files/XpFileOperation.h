@@ -8,6 +8,7 @@
 
 #include "foundation/XpResult.h"
 #include "foundation/text/XpString.h"
+#include "platform/PlatformSecureFiles.h"
 
 // Progress of a delete or a directory removal.
 class XpFileProgress {
@@ -54,8 +55,9 @@ public:
     // Administrators and SYSTEM) can use, or accepts it when it is one already. The level
     // above must exist. Refused: a link in its place (XpRc::LinkRefused), a file there
     // (XpRc::AlreadyExists), a folder that another user owns or that others can write
-    // (XpRc::FolderNotPrivate).
-    static XpResult CreatePrivateDirectory(const XpString& path);
+    // (XpRc::FolderNotPrivate). With held, the folder stays open there and cannot be moved
+    // while it is (XpPlatformCreatePrivateFolder); the caller closes it.
+    static XpResult CreatePrivateDirectory(const XpString& path, XpFolderHandle* held = nullptr);
     // An empty file that must not exist yet.
     static XpResult CreateNewFile(const XpString& path);
     // Creates the file when it is missing, keeps it as it is otherwise.

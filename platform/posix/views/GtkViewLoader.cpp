@@ -14,25 +14,21 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/PlatformFolders.h"
+#include "foundation/files/XpPath.h"
 #include "platform/posix/PosixCommon.h"
 #include "ui/WindowView.h"
 
 namespace {
 
-constexpr const char* kModuleName = "kestrow-gtk-view.so";
 constexpr const char* kFactoryName = "KestrowCreateGtkView";
 
 using ViewFactory = DialogView* (*)();
 
-std::string ModuleBeside()
+// The terminal view still serves; says why the window did not come.
+DialogView* NoWindow(const char* why)
 {
-    XpPlatformString program;
-    if (!XpPlatformGetModulePath(program)) return {};
-    const std::string path = XpPosixToUtf8(program.c_str());
-    const std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return path.substr(0, slash + 1) + kModuleName;
+    std::fprintf(stderr, "kestrow: the dialog module cannot be loaded (%s); the terminal view serves\n", why);
+    return nullptr;
 }
 
 }  // namespace
@@ -42,18 +38,15 @@ DialogView* CreateWindowView()
     // The mark and the activation are X11's; without a display the terminal view serves.
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0') return nullptr;
-    const std::string module = ModuleBeside();
-    if (module.empty()) return nullptr;
+    const XpString module = GetModuleSiblingPath(XpString(XP_T("kestrow-gtk-view.so")));
+    if (module.IsEmpty()) return NoWindow("kestrow-gtk-view.so is not beside the program");
     // Loaded for the life of the process: GTK cannot be unloaded once it is set up.
-    void* library = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(XpPosixToUtf8(module.GetString()).c_str(), RTLD_NOW | RTLD_LOCAL);
     ViewFactory factory = nullptr;
     if (library != nullptr) factory = reinterpret_cast<ViewFactory>(dlsym(library, kFactoryName));
     if (factory == nullptr) {
-        // The terminal view still serves; say why the window did not come.
         const char* why = dlerror();
-        std::fprintf(stderr, "kestrow: the dialog module cannot be loaded (%s); the terminal view serves\n",
-                     why != nullptr ? why : "no reason given");
-        return nullptr;
+        return NoWindow(why != nullptr ? why : "no reason given");
     }
     return factory();
 }
